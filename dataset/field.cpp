@@ -68,7 +68,9 @@ TField::TField(TFieldType type, int size) : type_(type), size_(size) {}
 TField::~TField() = default;
 
 std::string TField::FullName() const {
-  return parent_ ? parent_->FullName() + "." + name_ : name_;
+  // Array elements are named "Array[i]" already.
+  if (!parent_ || parent_->DataType() == ftArray) return name_;
+  return parent_->FullName() + "." + name_;
 }
 
 void TField::SetSize(int size) {

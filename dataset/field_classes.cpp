@@ -13,7 +13,7 @@ namespace vantor {
 namespace {
 
 [[noreturn]] void RangeError(const std::string& value, const TField& f, const std::string& lo, const std::string& hi) {
-  throw EConvertError(
+  throw ERangeError(
       Format(msg::kFieldRangeError, value.c_str(), f.DisplayName().c_str(), lo.c_str(), hi.c_str()));
 }
 

@@ -101,7 +101,7 @@ void TRowsDataSet::InternalClose() {
 TRecordBuffer TRowsDataSet::AllocRecordBuffer() {
   auto* b = new Buffer;
   b->values = EmptyRow(value_count_);
-  b->calc = EmptyRow(static_cast<int>(FieldList().size()));
+  b->calc = EmptyRow(Fields().Count());
   return reinterpret_cast<TRecordBuffer>(b);
 }
 
@@ -157,7 +157,7 @@ bool TRowsDataSet::GetFieldData(const TField& field, void* buffer) {
   if (field.FieldNo() > 0 && field.FieldNo() <= value_count_)
     v = &b->values[static_cast<size_t>(field.FieldNo() - 1)];
   else if (field.IsCalculated())
-    v = &b->calc[static_cast<size_t>(field.Offset()) % std::max<size_t>(b->calc.size(), 1)];
+    v = &b->calc[static_cast<size_t>(field.Index())];
   if (!v || v->IsNull()) return false;
   if (buffer && field.DataSize() > 0) WriteNative(field.DataType(), field.Size(), *v, buffer);
   return true;
@@ -172,7 +172,7 @@ void TRowsDataSet::SetFieldData(TField& field, const void* buffer) {
   if (field.FieldNo() > 0)
     b->values[static_cast<size_t>(field.FieldNo() - 1)] = std::move(v);
   else
-    b->calc[static_cast<size_t>(field.Offset()) % std::max<size_t>(b->calc.size(), 1)] = std::move(v);
+    b->calc[static_cast<size_t>(field.Index())] = std::move(v);
   NotifyFieldWritten(field);
 }
 

@@ -28,17 +28,13 @@ char32_t DecodeUtf8(std::string_view text, size_t& i) {
     ++i;
     return kReplacement;
   }
-  if (i + static_cast<size_t>(extra) >= text.size()) {
-    ++i;
-    return kReplacement;
-  }
+  // A broken sequence gives one U+FFFD for the lead byte and the continuation bytes that did follow it.
   for (int k = 1; k <= extra; ++k) {
-    const uint8_t b = byte(i + k);
-    if ((b & 0xC0) != 0x80) {
-      ++i;
+    if (i + static_cast<size_t>(k) >= text.size() || (byte(i + k) & 0xC0) != 0x80) {
+      i += static_cast<size_t>(k);
       return kReplacement;
     }
-    cp = (cp << 6) | (b & 0x3F);
+    cp = (cp << 6) | (byte(i + k) & 0x3F);
   }
   i += static_cast<size_t>(extra) + 1;
   if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return kReplacement;

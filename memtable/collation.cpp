@@ -42,7 +42,7 @@ thread_local size_t recent_next = 0;
 
 std::string IcuLocaleName(int32_t locale_id) {
   if (locale_id == kUserDefaultLocaleId) return UserCollationLocaleName();
-  if (locale_id <= 0) throw EMemTableInvalidLocale(memmsg::kInvalidLocale);
+  if (locale_id < 0) throw EMemTableInvalidLocale(memmsg::kInvalidLocale);
   char name[ULOC_FULLNAME_CAPACITY] = {};
   UErrorCode status = U_ZERO_ERROR;
   int32_t length = uloc_getLocaleForLCID(static_cast<uint32_t>(locale_id), name, sizeof name, &status);

@@ -30,6 +30,10 @@ struct TMemFieldList;
 // Called for each non-blob variable-length field while the layout is computed; may change its flag byte.
 using TMemSetupFieldEvent = std::function<void(const TFieldDef& def, uint8_t& flags)>;
 
+// Raises the layout's EMemTableError for the first definition (children included) of a type a table
+// cannot hold, so that it is reported before field objects are made for it.
+void CheckFieldDefsSupported(const TFieldDefs& defs);
+
 class TMemCommon {
  public:
   static constexpr int kMaxFields = 256;

@@ -46,7 +46,6 @@ namespace memmsg {
 inline constexpr const char* kNoFields = "There must be at least one field";
 inline constexpr const char* kFieldDefPrefix = "Fielddef ";
 inline constexpr const char* kDataTypeNotSupported = " Datatype %d not supported.";
-inline constexpr const char* kTooManyFields = "A table holds at most %d data fields; its definitions give %d";
 inline constexpr const char* kBookmarkCounterOutOfRange =
     "Bookmark counter is out of range. Please close and reopen table.";
 inline constexpr const char* kTableMustBeClosed = "Table must be closed for this operation.";

@@ -19,7 +19,18 @@ std::string FieldDefTitle(const TFieldDef& def) {
   return memmsg::kFieldDefPrefix + def.Name() + " (" + def.DisplayName() + ")";
 }
 
+void ThrowUnsupported(const TFieldDef& def) {
+  throw EMemTableError(FieldDefTitle(def) + Format(memmsg::kDataTypeNotSupported, static_cast<int>(def.DataType())));
+}
+
 }  // namespace
+
+void CheckFieldDefsSupported(const TFieldDefs& defs) {
+  for (const auto& def : defs) {
+    if (!kSupportedFieldTypes.contains(def->DataType())) ThrowUnsupported(*def);
+    if (const TFieldDefs* children = def->ChildDefsIfAny()) CheckFieldDefsSupported(*children);
+  }
+}
 
 void TMemCommon::ComputeLayout(const TFieldDefs& defs, int calc_fields_size, const TMemSetupFieldEvent& on_setup) {
   if (defs.Empty()) throw EMemTableError(memmsg::kNoFields);
@@ -40,8 +51,7 @@ void TMemCommon::ComputeLayout(const TFieldDefs& defs, int calc_fields_size, con
       throw EMemTableError(Format("A table holds at most %d data fields; %s brings more", kMaxFields,
                                   def.DisplayName().c_str()));
     const TFieldType type = def.DataType();
-    if (!kSupportedFieldTypes.contains(type))
-      throw EMemTableError(FieldDefTitle(def) + Format(memmsg::kDataTypeNotSupported, static_cast<int>(type)));
+    if (!kSupportedFieldTypes.contains(type)) ThrowUnsupported(def);
     const int size = def.Size();
     if (size < 0 || size > kMaxFieldSize)
       throw EMemTableError(FieldDefTitle(def) + Format(" Size %d is out of range.", size));

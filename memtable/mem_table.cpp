@@ -38,6 +38,7 @@ TCustomMemTable::~TCustomMemTable() {
 void TCustomMemTable::InternalOpen() {
   if (DefaultFields()) {
     if (FieldDefs().Empty()) throw EMemTableError(memmsg::kNoFields);
+    CheckFieldDefsSupported(FieldDefs());
     CreateFields();
   } else {
     InitFieldDefsFromFields();

@@ -127,11 +127,8 @@ int TCustomMemTable::TransferRecords(TDataSet* source, TDataSet* destination, in
       }
       ++copied;
       if (count > 0 && copied >= count) {
-        // Stopped by the limit: complete only if nothing was left behind.
-        source->Next();
-        const bool at_end = source->Eof();
-        source->Prior();
-        SetLoadedCompletely(at_end && false);
+        // Stopped by the limit, on the last row copied: complete only if the source had already ended.
+        SetLoadedCompletely(source->Eof());
         ReportProgress(100, mtpcCopy);
         return copied;
       }

@@ -25,7 +25,8 @@ bool HasMemoField(const TableHeader& h) {
 bool IsVisualFoxProType(const FieldDescriptor& f) {
   switch (f.type) {
     case 'I': case 'Y': case 'T': case 'V': case 'Q': case 'W': case '0': return true;
-    case 'B': case 'G': case 'M': if (f.length == 4) return true; break;
+    case 'B': if (f.length == 8) return true; break;
+    case 'G': case 'M': if (f.length == 4) return true; break;
     default: break;
   }
   return f.IsNullable() || f.IsBinary() || f.IsAutoIncrement();
@@ -103,7 +104,7 @@ void ConvertToVisualFoxPro(TableHeader& h) {
   h.table_flags = 0;
   for (FieldDescriptor& f : h.fields) {
     if (f.type == 'M' || f.type == 'G') f.length = 4;
-    if (f.type == 'B' || f.type == 'P') {  // dBase binary memo
+    if ((f.type == 'B' && f.length == 10) || f.type == 'P') {  // dBase binary memo
       f.type = 'M';
       f.length = 4;
       f.flags |= kFieldBinary;

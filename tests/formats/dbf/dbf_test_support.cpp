@@ -91,7 +91,7 @@ for r in t:
 )PY";
 
 constexpr const char* kDbffileScript = R"JS(
-const { DBFFile } = require(process.argv[2]);
+const { DBFFile } = require(process.argv[3]);
 const text = v => {
   if (v === null || v === undefined) return '\\N';
   let s;
@@ -105,7 +105,7 @@ const text = v => {
   return s.replace(/\\/g, '\\\\').replace(/\t/g, '\\t').replace(/\n/g, '\\n').replace(/\r/g, '\\r');
 };
 (async () => {
-  const dbf = await DBFFile.open(process.argv[1], { encoding: process.argv[3], readMode: 'loose' });
+  const dbf = await DBFFile.open(process.argv[2], { encoding: process.argv[4], readMode: 'loose' });
   const rows = await dbf.readRecords(1e9);
   let out = '';
   for (const r of rows) out += dbf.fields.map(f => text(r[f.name])).join('\t') + '\n';

@@ -1,0 +1,230 @@
+// What the engine writes reads back the same through independent readers (xlrd, and the xlsx reader of
+// SheetJS), and editing one sheet of a workbook that another program wrote keeps its other sheets.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+#include "formats/xls/sheet_table.h"
+#include "formats/xls/xls_storage.h"
+#include "support/testdata.h"
+#include "xls_test_support.h"
+
+namespace vantor::formats::xls {
+namespace {
+
+using namespace testing;
+
+ColumnInfo Col(const std::string& name, int type) {
+  ColumnInfo c;
+  c.name = name;
+  c.ado_type = type;
+  return c;
+}
+
+// Lines of a reader's dump that belong to one sheet (by index), in order.
+std::vector<std::string> SheetLines(const std::string& dump, int sheet) {
+  std::vector<std::string> out;
+  for (const std::string& line : SplitLines(dump)) {
+    const auto f = SplitTabs(line);
+    if (f.size() > 1 && f[0] != "M" && std::stoi(f[1]) == sheet) out.push_back(line);
+  }
+  return out;
+}
+
+std::string XlrdDump(const std::string& python, const std::filesystem::path& file, bool formats) {
+  const auto r = RunCommand(python + " " + ShellQuote(ScriptPath("xlrd_dump.py")) + (formats ? " --formats " : " ") +
+                            ShellQuote(file.string()));
+  EXPECT_EQ(r.status, 0) << "xlrd could not read " << file;
+  return r.output;
+}
+
+std::string XlsxDump(const std::filesystem::path& file) {
+  const auto r = RunCommand("node " + ShellQuote(ScriptPath("xlsx_dump.js")) + " " +
+                            ShellQuote(vantor::testing::ReadersDir().string()) + " " + ShellQuote(file.string()));
+  EXPECT_EQ(r.status, 0) << "the xlsx reader could not read " << file;
+  return r.output;
+}
+
+bool HaveXlsxReader() {
+  return std::filesystem::exists(vantor::testing::ReadersDir() / "node_modules" / "xlsx") && RunCommand("node --version").status == 0;
+}
+
+// The table written in the round trip: every column type, Chinese text, nulls.
+const std::vector<ColumnInfo> kAllTypes = {Col("文本", adVarWChar), Col("Amount", adDouble), Col("Count", adInteger),
+                                           Col("Flag", adBoolean), Col("Day", adDate), Col("Stamp", adDate),
+                                           Col("Price", adCurrency)};
+
+Row AllTypesRow(int i) {
+  const DateTime day = DateTime::FromDate(2000, 1, 1);
+  Row row;
+  row.push_back(Value("行" + std::to_string(i) + " 中文，测试"));
+  row.push_back(Value(i * 0.25 - 1000));
+  row.push_back(i % 7 == 0 ? Value() : Value(int32_t{i}));
+  row.push_back(Value(i % 3 == 0));
+  row.push_back(Value(DateTime{day.ms + (i % 10000) * DateTime::kMsPerDay}));
+  row.push_back(Value(DateTime{day.ms + int64_t{i} * 61000 + 500}));
+  row.push_back(Value(Currency::FromScaled(int64_t{i} * 12345)));
+  return row;
+}
+
+// What a reader should see in sheet `sheet` for the table: header in row 0, then the rows.
+// Each expected cell is (row, col) -> (kind, number or text); kind: 's' text, 'n' number, 'd' date, 'b' boolean.
+struct Expected {
+  char kind;
+  double number;
+  std::string text;
+};
+std::map<std::pair<int, int>, Expected> ExpectedCells(int rows, bool date1904) {
+  std::map<std::pair<int, int>, Expected> out;
+  for (size_t c = 0; c < kAllTypes.size(); ++c) out[{0, static_cast<int>(c)}] = {'s', 0, kAllTypes[c].name};
+  for (int i = 0; i < rows; ++i) {
+    const Row row = AllTypesRow(i);
+    for (int c = 0; c < static_cast<int>(row.size()); ++c) {
+      const Value& v = row[c];
+      if (v.IsNull()) continue;
+      Expected e{'n', 0, ""};
+      switch (v.kind()) {
+        case Value::Kind::String: e = {'s', 0, v.AsString()}; break;
+        case Value::Kind::Boolean: e = {'b', v.get<bool>() ? 1.0 : 0.0, ""}; break;
+        case Value::Kind::DateTime: e = {'d', DateToSerial(v.get<DateTime>(), date1904), ""}; break;
+        default: e = {'n', v.AsDouble(), ""}; break;
+      }
+      out[{i + 1, c}] = e;
+    }
+  }
+  return out;
+}
+
+// Checks a reader's cells of one sheet against the expected ones. `kinds` maps the reader's kind field to
+// 's', 'n', 'd', 'b'; numbers are compared exactly.
+void ExpectCells(const std::vector<std::string>& lines, const std::map<std::pair<int, int>, Expected>& expected,
+                 const std::map<std::string, char>& kinds, const char* reader) {
+  size_t seen = 0;
+  int failures = 0;
+  for (const std::string& line : lines) {
+    const auto f = SplitTabs(line);
+    if (f[0] != "C") continue;
+    ++seen;
+    const std::pair<int, int> at{std::stoi(f[2]), std::stoi(f[3])};
+    auto it = expected.find(at);
+    const auto kind = kinds.find(f[4]);
+    bool ok = it != expected.end() && kind != kinds.end() && kind->second == it->second.kind;
+    if (ok && it->second.kind == 's') ok = Unescape(f[5]) == it->second.text;
+    if (ok && it->second.kind != 's') ok = std::strtod(f[5].c_str(), nullptr) == it->second.number;
+    if (!ok && ++failures <= 10) ADD_FAILURE() << reader << ": unexpected cell " << line;
+  }
+  EXPECT_EQ(seen, expected.size()) << reader << " read a different number of cells";
+}
+
+class IndependentReaders : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    python = PythonWithXlrd();
+    if (python.empty()) GTEST_SKIP() << "python3 with xlrd and xlwt is not installed";
+    const auto r = RunCommand(python + " " + ShellQuote(ScriptPath("xlwt_book.py")) + " " + ShellQuote(path.string()));
+    ASSERT_EQ(r.status, 0) << "xlwt could not write the workbook";
+  }
+  std::string python;
+  TempDir dir;
+  std::filesystem::path path = dir / "xlwt.xls";
+};
+
+TEST_F(IndependentReaders, SixtyThousandRowsOfEveryTypeBesideAnUntouchedFormattedSheet) {
+  const std::string before = XlrdDump(python, path, true);
+  constexpr int kRows = 60000;
+  {
+    auto storage = OpenWorkbook(path.string());
+    storage->CreateTable("全部类型", kAllTypes);
+    storage->Begin();
+    for (int i = 0; i < kRows; ++i) storage->InsertRow("全部类型", AllTypesRow(i));
+    storage->Commit();
+  }
+  // The engine reads its own rows back.
+  {
+    auto storage = OpenWorkbook(path.string());
+    const auto columns = storage->Columns("全部类型");
+    ASSERT_EQ(columns.size(), kAllTypes.size());
+    EXPECT_EQ(columns[3].ado_type, adBoolean);
+    EXPECT_EQ(columns[4].ado_type, adDate);
+    auto cursor = storage->Scan("全部类型");
+    Row row;
+    int i = 0;
+    for (; cursor->Next(row); ++i) {
+      Row want = AllTypesRow(i);
+      want[1] = Value(want[1].AsDouble());
+      if (!want[2].IsNull()) want[2] = Value(want[2].AsDouble());
+      want[6] = Value(want[6].AsDouble());
+      if (row != want) {
+        ADD_FAILURE() << "row " << i << " differs";
+        break;
+      }
+    }
+    EXPECT_EQ(i, kRows);
+  }
+  // xlrd: the three sheets xlwt wrote are unchanged, formatting included; the new one holds the rows.
+  const std::string after = XlrdDump(python, path, true);
+  for (int sheet = 0; sheet < 3; ++sheet) EXPECT_EQ(SheetLines(after, sheet), SheetLines(before, sheet)) << sheet;
+  const auto expected = ExpectedCells(kRows, false);
+  ExpectCells(SheetLines(XlrdDump(python, path, false), 3), expected, {{"1", 's'}, {"2", 'n'}, {"3", 'd'}, {"4", 'b'}},
+              "xlrd");
+  if (!HaveXlsxReader()) GTEST_SKIP() << "the xlsx reader is not installed (run npm ci in tests/readers)";
+  const std::string xlsx = XlsxDump(path);
+  ExpectCells(SheetLines(xlsx, 3), expected, {{"s", 's'}, {"n", 'n'}, {"d", 'd'}, {"b", 'b'}}, "xlsx");
+  EXPECT_EQ(SheetLines(xlsx, 2), (std::vector<std::string>{"S\t2\t笔记", "C\t2\t0\t0\ts\t标题", "C\t2\t1\t0\ts\t中文内容"}));
+}
+
+TEST_F(IndependentReaders, EditingOneSheetOfAnXlwtWorkbookKeepsTheOthers) {
+  const std::string before = XlrdDump(python, path, true);
+  {
+    auto storage = OpenWorkbook(path.string());
+    std::vector<int64_t> ids;
+    auto cursor = storage->Scan("Data");
+    Row row;
+    while (cursor->Next(row)) ids.push_back(cursor->RowId());
+    ASSERT_EQ(ids.size(), 5u);
+    storage->UpdateRow("Data", ids[0], {Value("first"), Value(100.0), Value(DateTime::FromDate(2021, 6, 1))});
+    storage->DeleteRow("Data", ids[2]);
+    storage->InsertRow("Data", {Value("新的"), Value(9.75), Value(DateTime::FromDate(2022, 12, 31))});
+    storage->AddColumn("Data", Col("Extra", adVarWChar));
+  }
+  const std::string after = XlrdDump(python, path, true);
+  EXPECT_EQ(SheetLines(after, 1), SheetLines(before, 1));  // Styled: fonts, fills, formats, merge, formula
+  EXPECT_EQ(SheetLines(after, 2), SheetLines(before, 2));
+  const auto data = SheetLines(XlrdDump(python, path, false), 0);
+  const std::vector<std::string> want = {
+      "S\t0\tData",
+      "C\t0\t0\t0\t1\tName", "C\t0\t0\t1\t1\tAmount", "C\t0\t0\t2\t1\tWhen", "C\t0\t0\t3\t1\tExtra",
+      "C\t0\t1\t0\t1\tfirst", "C\t0\t1\t1\t2\t0x1.9000000000000p+6", "C\t0\t1\t2\t3\t0x1.5a78000000000p+15",
+      "C\t0\t2\t0\t1\titem 2", "C\t0\t2\t1\t2\t0x1.8000000000000p+1", "C\t0\t2\t2\t3\t0x1.5670000000000p+15",
+      "C\t0\t3\t0\t1\titem 4", "C\t0\t3\t1\t2\t0x1.8000000000000p+2", "C\t0\t3\t2\t3\t0x1.5674000000000p+15",
+      "C\t0\t4\t0\t1\titem 5", "C\t0\t4\t1\t2\t0x1.e000000000000p+2", "C\t0\t4\t2\t3\t0x1.5676000000000p+15",
+      "C\t0\t5\t0\t1\t新的", "C\t0\t5\t1\t2\t0x1.3800000000000p+3", "C\t0\t5\t2\t3\t0x1.5efc000000000p+15"};
+  EXPECT_EQ(data, want);
+}
+
+TEST_F(IndependentReaders, EditingASampleWorkbookKeepsItsOtherSheets) {
+  VANTOR_REQUIRE_TESTDATA("excel/Formate.xls", sample);
+  const auto copy = dir / "Formate.xls";
+  std::filesystem::copy_file(sample, copy);
+  const std::string before = XlrdDump(python, copy, true);
+  {
+    auto storage = OpenWorkbook(copy.string());
+    storage->InsertRow("Formate", {Value("neu"), Value("1.5")});
+    storage->RenameTable("Blätt3", "Blatt Drei");
+  }
+  const std::string after = XlrdDump(python, copy, true);
+  for (int sheet : {0, 1}) EXPECT_EQ(SheetLines(after, sheet), SheetLines(before, sheet));
+  auto renamed = SheetLines(after, 2), original = SheetLines(before, 2);
+  ASSERT_FALSE(renamed.empty());
+  EXPECT_EQ(renamed[0], "S\t2\tBlatt Drei");
+  EXPECT_EQ(std::vector<std::string>(renamed.begin() + 1, renamed.end()),
+            std::vector<std::string>(original.begin() + 1, original.end()));
+  const auto formate = SheetLines(after, 3);
+  ASSERT_GE(formate.size(), 2u);
+  EXPECT_NE(formate[formate.size() - 2].find("\tneu\t"), std::string::npos) << formate[formate.size() - 2];
+}
+
+}  // namespace
+}  // namespace vantor::formats::xls

@@ -1,5 +1,6 @@
 #include "formats/dbf/table_writer.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "formats/dbf/table_files.h"
@@ -25,6 +26,10 @@ TableWriter::TableWriter(const std::string& dbf_path, TableHeader header, int co
   if (format != MemoFormat::kNone) {
     if (!reuse_memo_path.empty()) {
       memo_final_ = reuse_memo_path;
+      File original(reuse_memo_path, File::Mode::kRead);
+      reused_memo_size_ = original.Size();
+      reused_memo_header_.resize(std::min<uint64_t>(reused_memo_size_, 512));
+      original.ReadExactly(0, reused_memo_header_.data(), reused_memo_header_.size(), "the memo file header");
       memo_ = std::make_unique<MemoFile>(reuse_memo_path, format, true);
     } else {
       const fs::path p(dbf_path);
@@ -43,6 +48,13 @@ TableWriter::~TableWriter() {
   try {
     RemoveFileIfExists(temp_dbf_);
     if (!temp_memo_.empty()) RemoveFileIfExists(temp_memo_);
+    if (!reused_memo_header_.empty()) {
+      // Take back the memos this rewrite appended, so a failed change leaves the memo file as it was.
+      memo_.reset();
+      File memo(memo_final_, File::Mode::kReadWrite);
+      memo.WriteAt(0, reused_memo_header_);
+      memo.Truncate(reused_memo_size_);
+    }
   } catch (...) {
   }
 }

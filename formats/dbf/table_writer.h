@@ -34,6 +34,9 @@ class TableWriter {
   std::string temp_dbf_;
   std::string memo_final_;
   std::string temp_memo_;  // set when a new memo file is written
+  // When appending to the old memo file: its size and header, put back if the rewrite fails.
+  uint64_t reused_memo_size_ = 0;
+  std::string reused_memo_header_;
   TableHeader header_;
   std::string table_;
   std::unique_ptr<RecordCodec> codec_;

@@ -2,6 +2,7 @@
 
 #include "memtable/compare_values.h"
 #include "memtable/field_list.h"
+#include "memtable/fixed_compare.h"
 #include "memtable/mem_common.h"
 
 #include "dataset/field.h"
@@ -15,8 +16,8 @@ int TMemCommon::CompareRecordFields(const TMemFieldList& list, const TMemRecord*
   for (int32_t i = 0; i < list.Count; ++i) {
     const auto at = static_cast<size_t>(i);
     const TMemIndexFieldOptions options = list.Options[at] | (partial ? mtifoPartial : 0);
-    const std::byte* key_entry = key->Data + list.DataOffset[at];
-    const std::byte* record_entry = record->Data + list.DataOffset[at];
+    const std::byte* key_entry = DataArea(key) + list.DataOffset[at];
+    const std::byte* record_entry = DataArea(record) + list.DataOffset[at];
     const bool key_null = *key_entry == std::byte{kValueNull};
     const bool record_null = *record_entry == std::byte{kValueNull};
     if (key_null && (ignore_null_keys || (options & mtifoIgnoreNull))) continue;
@@ -25,12 +26,15 @@ int TMemCommon::CompareRecordFields(const TMemFieldList& list, const TMemRecord*
     if (!key_null && !record_null) {
       const int field_no = list.FieldNo[at];
       const TField& field = *list.Fields[at];
-      if (field_no > 0 && IsVarLength(field_no)) {
+      const TFieldType type = field.DataType();
+      if (CompareFixedNumbers(type, key_entry + 1, record_entry + 1, result)) {
+        if (options & mtifoDescending) result = -result;
+      } else if (field_no > 0 && IsVarLength(field_no)) {
         result = CompareFieldValues(VarBlockBytes(ValueBlock(key, field_no)), VarBlockBytes(ValueBlock(record, field_no)),
-                                    field.DataType(), options, locale_id_, full_match);
+                                    type, options, locale_id_, full_match);
       } else {
         const size_t size = static_cast<size_t>(field_no > 0 ? FieldStorageSize(field_no) : field.DataSize());
-        result = CompareFieldValues({key_entry + 1, size}, {record_entry + 1, size}, field.DataType(), options,
+        result = CompareFieldValues({key_entry + 1, size}, {record_entry + 1, size}, type, options,
                                     locale_id_, full_match);
       }
     } else if (key_null != record_null) {

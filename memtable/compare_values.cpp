@@ -8,6 +8,7 @@
 #include "dataset/bcd.h"
 #include "dataset/date_time.h"
 #include "memtable/collation.h"
+#include "memtable/fixed_compare.h"
 #include "memtable/locale_id.h"
 
 namespace vantor {
@@ -112,6 +113,16 @@ int CompareFieldValues(std::span<const std::byte> key, std::span<const std::byte
                        TMemIndexFieldOptions options, int32_t locale_id, bool& full_match) {
   full_match = true;
   int result = 0;
+  if (const size_t width = FixedNumberWidth(type)) {
+    // Buffers shorter than the type (never those of a record) read as zero-extended.
+    std::byte k[8] = {}, v[8] = {};
+    const std::byte* kp = key.data();
+    const std::byte* vp = value.data();
+    if (key.size() < width) kp = static_cast<std::byte*>(std::memcpy(k, key.data(), key.size()));
+    if (value.size() < width) vp = static_cast<std::byte*>(std::memcpy(v, value.data(), value.size()));
+    CompareFixedNumbers(type, kp, vp, result);
+    return (options & mtifoDescending) ? -result : result;
+  }
   switch (type) {
     case ftString:
     case ftFixedChar:
@@ -126,33 +137,6 @@ int CompareFieldValues(std::span<const std::byte> key, std::span<const std::byte
       result = CompareText16(Text16(key, key_copy), Text16(value, value_copy), options, locale_id, full_match);
       break;
     }
-    case ftSmallint:
-      result = Order(Load<int16_t>(key), Load<int16_t>(value));
-      break;
-    case ftWord:
-      result = Order(Load<uint16_t>(key), Load<uint16_t>(value));
-      break;
-    case ftInteger:
-    case ftAutoInc:
-    case ftDate:
-    case ftTime:
-      result = Order(Load<int32_t>(key), Load<int32_t>(value));
-      break;
-    case ftLargeint:
-      result = Order(Load<int64_t>(key), Load<int64_t>(value));
-      break;
-    case ftBoolean:
-      result = Order(Load<uint16_t>(key) != 0, Load<uint16_t>(value) != 0);
-      break;
-    case ftFloat:
-    case ftDateTime:
-      // Unordered values (NaN) compare equal, as equal values do.
-      result = Order(Load<double>(key), Load<double>(value));
-      break;
-    case ftCurrency:
-      // Held exactly as amount * 10,000: the integer order is the amount's order.
-      result = Order(Load<int64_t>(key), Load<int64_t>(value));
-      break;
     case ftBCD:
     case ftFMTBcd:
       result = CompareBcdAsCurrency(key, value);

@@ -22,6 +22,12 @@ struct TMemRecord {
   std::byte* Data;       // the data area, just past this header
 };
 
+// The data area found by pointer addition: the same address as Data, without waiting for the header's
+// cache line in hot loops.
+inline const std::byte* DataArea(const TMemRecord* record) {
+  return reinterpret_cast<const std::byte*>(record) + sizeof(TMemRecord);
+}
+
 inline constexpr uint8_t kRecordStored = 0x01;  // Flags bit: the store's own copy, not a cursor buffer
 
 enum TMemChangeState : uint8_t { csUnchanged = 0, csModified = 1, csInserted = 2, csDeleted = 3 };

@@ -9,7 +9,8 @@ namespace vantor {
 
 namespace {
 constexpr size_t kChunkBytes = size_t{1} << 20;
-constexpr size_t kAlign = alignof(std::max_align_t);
+constexpr size_t kAlign = 8;
+constexpr std::align_val_t kChunkAlign{alignof(std::max_align_t)};
 size_t RoundUp(size_t n, size_t to) { return (n + to - 1) / to * to; }
 }  // namespace
 
@@ -19,11 +20,11 @@ RecordPool::RecordPool(size_t record_size)
       records_per_chunk_(std::max<size_t>(1, kChunkBytes / stride_)) {}
 
 RecordPool::~RecordPool() {
-  for (std::byte* chunk : chunks_) ::operator delete(chunk, std::align_val_t{kAlign});
+  for (std::byte* chunk : chunks_) ::operator delete(chunk, kChunkAlign);
 }
 
 void RecordPool::AddChunk() {
-  auto* chunk = static_cast<std::byte*>(::operator new(stride_ * records_per_chunk_, std::align_val_t{kAlign}));
+  auto* chunk = static_cast<std::byte*>(::operator new(stride_ * records_per_chunk_, kChunkAlign));
   chunks_.push_back(chunk);
   // Thread the new slots onto the free list back to front so they are handed out in address order.
   for (size_t i = records_per_chunk_; i-- > 0;) {

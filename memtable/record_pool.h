@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "memtable/mem_record.h"
+
 namespace vantor {
 
 class RecordPool {
@@ -34,7 +36,9 @@ class RecordPool {
   struct FreeNode {
     FreeNode* next;
   };
-  static constexpr size_t kPrefix = alignof(std::max_align_t);
+  // Records hold nothing wider than 8 bytes, so an 8-byte prefix keeps them aligned.
+  static constexpr size_t kPrefix = 8;
+  static_assert(alignof(TMemRecord) <= kPrefix);
   void AddChunk();
   void Give(std::byte* slot);
 

@@ -7,7 +7,10 @@ ColumnInfo DescribeColumn(const MdbColumn& column, JetVersion version, bool requ
   info.name = column.name;
   info.nullable = !required;
   switch (column.col_type) {
-    case MDB_BOOL: info.ado_type = adBoolean; break;
+    case MDB_BOOL:
+      info.ado_type = adBoolean;
+      info.nullable = false;  // a Yes/No value lives in the null mask, so it is never null
+      break;
     case MDB_BYTE: info.ado_type = adUnsignedTinyInt; break;
     case MDB_INT: info.ado_type = adSmallInt; break;
     case MDB_LONGINT:

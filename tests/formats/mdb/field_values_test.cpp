@@ -127,6 +127,7 @@ TEST(ColumnTypes, AdoCodesSizesAndScales) {
   EXPECT_EQ(DescribeColumn(ColumnOf(MDB_REPID), JetVersion::Jet4, false).ado_type, adGUID);
   EXPECT_EQ(DescribeColumn(ColumnOf(kMdbBigInt), JetVersion::Ace, false).ado_type, adBigInt);
   EXPECT_EQ(DescribeColumn(ColumnOf(MDB_BYTE), JetVersion::Jet4, false).ado_type, adUnsignedTinyInt);
+  EXPECT_FALSE(DescribeColumn(ColumnOf(MDB_BOOL), JetVersion::Jet4, false).nullable);
 }
 
 }  // namespace

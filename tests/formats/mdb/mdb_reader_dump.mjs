@@ -1,8 +1,10 @@
-// Prints what the mdb-reader package reads from an Access file, as one JSON document on stdout:
-// {"tables": [{"name", "columns": [{"name", "type", "size", "precision", "scale", "nullable", "autoLong"}],
-//   "rows": [[value, ...], ...]}]}
-// Values keep their type where JSON can carry it; dates become ISO text, binary data hex text, big integers
-// decimal text. Usage: node mdb_reader_dump.mjs READERS_DIR FILE
+// Prints what the mdb-reader package reads from an Access file, one line per table, column and row, fields
+// separated by tabs and every text hex-encoded (UTF-8) so that no value can break the format:
+//   T <name>          a table, in the order mdb-reader lists them
+//   C <name> <type> <size> <precision> <scale>
+//   R <value>...      "~" for null; booleans 1/0, numbers in JavaScript's shortest form, dates as ISO text,
+//                     binary data as upper-case hex, currency and decimals as mdb-reader's exact text
+// Usage: node mdb_reader_dump.mjs READERS_DIR FILE
 import { readFileSync } from "fs";
 import { createRequire } from "module";
 import { pathToFileURL } from "url";
@@ -12,26 +14,25 @@ const [readersDir, file] = process.argv.slice(2);
 const entry = createRequire(path.join(readersDir, "package.json")).resolve("mdb-reader");
 const { default: MDBReader } = await import(pathToFileURL(entry).href);
 
-function plain(value, type) {
-  if (value === null || value === undefined) return null;
-  if (value instanceof Date) return value.toISOString();
-  if (Buffer.isBuffer(value)) return value.toString("hex").toUpperCase();
-  if (typeof value === "bigint") return value.toString();
-  if (type === "complex") return null;
-  return value;
+const hex = (text) => Buffer.from(String(text), "utf8").toString("hex");
+
+function cell(value) {
+  if (value === null || value === undefined) return "~";
+  if (value instanceof Date) return hex(value.toISOString());
+  if (Buffer.isBuffer(value)) return hex(value.toString("hex").toUpperCase());
+  if (typeof value === "boolean") return hex(value ? "1" : "0");
+  if (Array.isArray(value)) return "~";  // attachments: not compared
+  return hex(value.toString());
 }
 
 const reader = new MDBReader(readFileSync(file));
-const tables = reader.getTableNames().map((name) => {
+const out = [];
+for (const name of reader.getTableNames()) {
   const table = reader.getTable(name);
   const columns = table.getColumns();
-  return {
-    name,
-    columns: columns.map((c) => ({
-      name: c.name, type: c.type, size: c.size, precision: c.precision ?? null, scale: c.scale ?? null,
-      nullable: c.nullable, autoLong: c.autoLong,
-    })),
-    rows: table.getData().map((row) => columns.map((c) => plain(row[c.name], c.type))),
-  };
-});
-process.stdout.write(JSON.stringify({ tables }));
+  out.push(["T", hex(name)].join("\t"));
+  for (const c of columns)
+    out.push(["C", hex(c.name), c.type, c.size, c.precision ?? 0, c.scale ?? 0].join("\t"));
+  for (const row of table.getData()) out.push(["R", ...columns.map((c) => cell(row[c.name]))].join("\t"));
+}
+process.stdout.write(out.join("\n") + "\n");

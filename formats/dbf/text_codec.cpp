@@ -19,12 +19,6 @@ uint32_t PackUtf8(char16_t c) {
   return 0x03000000u | (0xE0u | (c >> 12)) | ((0x80u | ((c >> 6) & 0x3F)) << 8) | ((0x80u | (c & 0x3F)) << 16);
 }
 
-void AppendPacked(uint32_t packed, std::string& out) {
-  const char bytes[3] = {static_cast<char>(packed & 0xFF), static_cast<char>((packed >> 8) & 0xFF),
-                         static_cast<char>((packed >> 16) & 0xFF)};
-  out.append(bytes, packed >> 24);
-}
-
 const char* IcuName(int code_page, std::string& buffer) {
   switch (code_page) {
     case 936: return "windows-936";
@@ -138,6 +132,8 @@ void TextCodec::Build() {
     }
   }
   ucnv_close(cnv);
+  ascii_identity_ = true;
+  for (int b = 0; b < 0x80; ++b) ascii_identity_ = ascii_identity_ && single_[b] == (0x01000000u | static_cast<uint32_t>(b));
 
   // Reverse map: the first byte sequence that decodes to a character is the one it encodes to, so what we
   // write always reads back as the same character.
@@ -175,30 +171,41 @@ void TextCodec::Decode(std::string_view bytes, std::string& out) const {
     }
     return;
   }
+  // Every byte gives at most three bytes of UTF-8: write into room made up front, then cut to size.
+  const size_t start = out.size();
+  out.resize(start + n * 3);
+  char* dst = out.data() + start;
+  auto put = [&dst](uint32_t packed) {
+    dst[0] = static_cast<char>(packed & 0xFF);
+    dst[1] = static_cast<char>((packed >> 8) & 0xFF);
+    dst[2] = static_cast<char>((packed >> 16) & 0xFF);
+    dst += packed >> 24;
+  };
   for (size_t i = 0; i < n;) {
     const unsigned char b = p[i];
-    if (b < 0x80 && (single_[b] >> 24) == 1 && (single_[b] & 0xFF) == b) {
-      out.push_back(static_cast<char>(b));
+    if (b < 0x80 && ascii_identity_) {
+      *dst++ = static_cast<char>(b);
       ++i;
       continue;
     }
     const uint32_t s = single_[b];
     if (s != kLeadByte) {
-      AppendPacked(s, out);
+      put(s);
       ++i;
       continue;
     }
     if (i + 1 < n) {
       const uint32_t pair = pairs_[(static_cast<uint32_t>(b) << 8) | p[i + 1]];
       if (pair != 0) {
-        AppendPacked(pair, out);
+        put(pair);
         i += 2;
         continue;
       }
     }
-    AppendPacked(kReplacement, out);
+    put(kReplacement);
     ++i;
   }
+  out.resize(static_cast<size_t>(dst - out.data()));
 }
 
 bool TextCodec::Encode(std::string_view utf8, std::string& out) const {

@@ -32,6 +32,7 @@ class TextCodec {
 
   int code_page_;
   bool utf8_ = false;
+  bool ascii_identity_ = false;  // bytes below 0x80 are ASCII (true of every code page a table uses)
   // Per byte: UTF-8 of a single-byte character (up to 3 bytes, length in the top byte), or kLeadByte.
   uint32_t single_[256] = {};
   // Double-byte characters, indexed (lead << 8 | trail); same packing as single_, 0 when invalid.

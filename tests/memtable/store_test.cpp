@@ -122,7 +122,10 @@ TEST_F(StoreTest, UniqueIdCounterRunsOut) {
 
   // Reusing a slot does not wrap the counter into negative ids.
   store.SetNextUniqueId(INT32_MAX);
-  EXPECT_THROW(StoreRecord(store, {Value(int32_t{3}), Value()}), EMemTableFatalError);
+  TMemRecord* refused = NewRecord(store, {Value(int32_t{3}), Value()});
+  EXPECT_THROW(store.AppendRecord(refused), EMemTableFatalError);
+  EXPECT_EQ(refused->SlotId, -1);  // not stored: the caller still owns it
+  store.FreeRecord(refused, true, false);
 }
 
 TEST_F(StoreTest, CopyWithBlocksOwnsItsOwnBlocks) {

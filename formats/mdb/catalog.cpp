@@ -31,7 +31,8 @@ std::vector<CatalogObject> ReadCatalog(MdbHandle* mdb, const AccessHeader& heade
   while (reader.Next()) {
     if (reader.IsNull(id) || reader.IsNull(name) || reader.IsNull(type)) continue;
     CatalogObject object;
-    object.id = static_cast<uint32_t>(reader.Get(id).AsInt64()) & kObjectIdMask;
+    object.full_id = static_cast<int32_t>(reader.Get(id).AsInt64());
+    object.id = static_cast<uint32_t>(object.full_id) & kObjectIdMask;
     object.name = reader.Get(name).AsString();
     object.type = static_cast<int>(reader.Get(type).AsInt64()) & kObjectTypeMask;
     object.flags = static_cast<uint32_t>(reader.Get(flags).AsInt64());

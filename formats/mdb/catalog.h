@@ -17,6 +17,7 @@ struct CatalogObject {
   int type = 0;                      // MDB_TABLE, MDB_QUERY, ...
   uint32_t flags = 0;
   uint32_t id = 0;                   // for a table, the page of its definition
+  int32_t full_id = 0;               // the Id as stored, which MSysQueries.ObjectId refers to
   std::vector<uint8_t> properties;   // the LvProp blob of a table; empty for other objects
 };
 

@@ -1,5 +1,7 @@
 #include "formats/mdb/mdb_storage.h"
 
+#include <algorithm>
+
 #include "dataset/text.h"
 #include "formats/mdb/access_cursor.h"
 #include "formats/mdb/catalog.h"
@@ -7,6 +9,7 @@
 #include "formats/mdb/column_types.h"
 #include "formats/mdb/jet_text.h"
 #include "formats/mdb/libmdb_handle.h"
+#include "formats/mdb/query_sql.h"
 #include "formats/mdb/table_reader.h"
 
 namespace vantor::formats::mdb {
@@ -23,8 +26,10 @@ class AccessStorage : public Storage {
     code_page_ = header_.version == JetVersion::Jet3 ? Jet3CodePage() : 1252;
     std::lock_guard lock(LibmdbMutex());
     mdb_ = OpenHandle(path, header_, code_page_);
-    for (CatalogObject& object : ReadCatalog(mdb_.get(), header_, code_page_))
+    for (CatalogObject& object : ReadCatalog(mdb_.get(), header_, code_page_)) {
+      if (object.type == MDB_TABLE && object.name == "MSysQueries") queries_page_ = object.id;
       if (IsUserTable(object) || IsSelectQuery(object)) objects_.push_back(std::move(object));
+    }
   }
 
   ~AccessStorage() override {
@@ -62,6 +67,38 @@ class AccessStorage : public Storage {
     return std::make_unique<AccessCursor>(path_, header_, code_page_, object.id, object.name);
   }
 
+  std::string ViewSql(const std::string& view) override {
+    const CatalogObject* object = Find(view);
+    if (object == nullptr || object->type != MDB_QUERY) throw StorageError("'" + view + "' is not a saved select query of " + path_);
+    if (queries_page_ == 0) throw StorageError("damaged Access file: " + path_ + " has queries but no MSysQueries");
+    std::vector<QueryPart> parts;
+    {
+      std::lock_guard lock(LibmdbMutex());
+      TableReader reader(mdb_.get(), header_, code_page_, queries_page_, "MSysQueries");
+      const int object_id = reader.FindColumn("ObjectId"), attribute = reader.FindColumn("Attribute");
+      const int flag = reader.FindColumn("Flag"), name1 = reader.FindColumn("Name1");
+      const int name2 = reader.FindColumn("Name2"), expression = reader.FindColumn("Expression");
+      if (std::min({object_id, attribute, flag, name1, name2, expression}) < 0)
+        throw StorageError("damaged Access file: MSysQueries of " + path_ + " lacks a column");
+      auto text = [&](int column) { return reader.IsNull(column) ? std::string() : reader.Get(column).AsString(); };
+      while (reader.Next()) {
+        if (reader.IsNull(object_id) || reader.Get(object_id).AsInt64() != object->full_id) continue;
+        QueryPart part;
+        part.attribute = static_cast<int>(reader.Get(attribute).AsInt64());
+        part.flag = reader.IsNull(flag) ? -1 : static_cast<int>(reader.Get(flag).AsInt64());
+        part.name1 = text(name1);
+        part.name2 = text(name2);
+        part.expression = text(expression);
+        parts.push_back(std::move(part));
+      }
+    }
+    const bool select = std::any_of(parts.begin(), parts.end(), [](const QueryPart& p) {
+      return p.attribute == kQueryType && p.flag == kSelectQuery;
+    });
+    if (!select) throw StorageError("'" + object->name + "' is not a select query; only select queries can be read");
+    return BuildSelectSql(parts);
+  }
+
   int64_t InsertRow(const std::string&, const Row&) override { CannotWrite(path_); }
   void UpdateRow(const std::string&, int64_t, const Row&) override { CannotWrite(path_); }
   void DeleteRow(const std::string&, int64_t) override { CannotWrite(path_); }
@@ -94,6 +131,7 @@ class AccessStorage : public Storage {
   AccessHeader header_;
   int code_page_ = 1252;
   Handle mdb_;
+  uint32_t queries_page_ = 0;           // MSysQueries, where saved queries keep their parts
   std::vector<CatalogObject> objects_;  // user tables and select queries, in the file's order
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -344,6 +345,27 @@ TEST_F(MemTableTest, ProgressIsReportedForTheCodesAsked) {
   table.SetProgressFlags(table.ProgressFlags() | ProgressFlag(mtpcEmpty));
   table.ClearRecords();
   EXPECT_EQ(seen, (std::vector<std::pair<int, TMemProgressCode>>{{0, mtpcEmpty}, {100, mtpcEmpty}}));
+}
+
+TEST_F(MemTableTest, CalculatedFieldsAreComputedOnFetch) {
+  auto id = std::make_unique<TIntegerField>();
+  id->SetFieldName("Id");
+  table.AddField(std::move(id));
+  auto label = std::make_unique<TStringField>(10);
+  label->SetFieldName("Label");
+  label->SetFieldKind(fkCalculated);
+  table.AddField(std::move(label));
+  table.OnCalcFields = [](TDataSet& d) {
+    d.FieldByName("Label").SetAsString("#" + std::to_string(d.FieldByName("Id").AsInteger()));
+  };
+  table.Open();
+  table.AppendRecord({Value(int32_t{4})});
+  table.AppendRecord({Value(int32_t{12})});
+  table.First();
+  EXPECT_EQ(table.FieldByName("Label").AsString(), "#4");
+  table.Next();
+  EXPECT_EQ(table.FieldByName("Label").AsString(), "#12");
+  EXPECT_EQ(table.Store().CalcAreaStart(), table.Store().FixedAreaSize());
 }
 
 TEST_F(MemTableTest, ManyRowsInAndOut) {

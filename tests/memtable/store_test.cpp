@@ -221,6 +221,14 @@ TEST_F(StoreTest, MoveCopiesHeaderButNotFlagsOrBlocks) {
   store.FreeRecord(target, true, false);
 }
 
+TEST_F(StoreTest, LockIsReentrant) {
+  auto outer = store.Lock();
+  auto inner = store.Lock();
+  StoreRecord(store, {Value(int32_t{1}), Value("x")});  // takes the lock a third time
+  store.ClearAllRecords();
+  EXPECT_EQ(store.RecordCount(), 0);
+}
+
 TEST_F(StoreTest, ModifiedFlagsAreClearedTogether) {
   store.SetFieldModified(1);
   store.SetFieldModified(2);

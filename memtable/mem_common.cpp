@@ -179,6 +179,18 @@ void TMemCommon::ClearAllRecords() {
   DrawStoreStamp();
 }
 
+size_t TMemCommon::MemoryUsage() const {
+  auto guard = Lock();
+  size_t bytes = (pool_ ? pool_->ReservedBytes() : 0) + slots_.capacity() * sizeof(TMemRecord*) +
+                 free_slots_.capacity() * sizeof(int32_t);
+  for (const TMemRecord* record : slots_) {
+    if (record == nullptr) continue;
+    for (int field_no : var_fields_)
+      if (VarBlock block = FieldBlock(record, field_no)) bytes += 4 + VarBlockSize(block);
+  }
+  return bytes;
+}
+
 // --- Field access ----------------------------------------------------------------------------------------
 
 std::byte* TMemCommon::FieldPointer(const TMemRecord* record, const TField& field) const {

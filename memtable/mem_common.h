@@ -112,6 +112,9 @@ class TMemCommon {
   int FreeSlotCount() const { return static_cast<int>(free_slots_.size()); }
   int DeletedCount() const { return deleted_count_; }
   int32_t NextUniqueId() const { return unique_id_counter_; }
+  // Heap bytes the store holds: record chunks, slot lists and the stored records' variable-length blocks.
+  // Walks every stored record; meant for measurements, not for hot paths.
+  size_t MemoryUsage() const;
   // Moves the unique-id counter on (restores a counter, and lets the exhaustion rule be exercised).
   void SetNextUniqueId(int32_t value);
 

@@ -24,6 +24,8 @@ class RecordPool {
 
   size_t RecordSize() const { return record_size_; }
   size_t LiveCount() const { return live_; }
+  // Bytes taken from the heap for records, used or free.
+  size_t ReservedBytes() const { return chunks_.size() * stride_ * records_per_chunk_; }
 
   void* Allocate();
   // Returns an allocation to the pool it came from (which need not be the current one).

@@ -221,6 +221,15 @@ TEST_F(StoreTest, MoveCopiesHeaderButNotFlagsOrBlocks) {
   store.FreeRecord(target, true, false);
 }
 
+TEST_F(StoreTest, MemoryUsageCountsRecordsAndBlocks) {
+  const size_t empty = store.MemoryUsage();
+  StoreRecord(store, {Value(int32_t{1}), Value(std::string(5000, 'm'))});
+  const size_t one = store.MemoryUsage();
+  EXPECT_GE(one, empty + 5004 + static_cast<size_t>(store.RecordSize()));
+  store.ClearAllRecords();
+  EXPECT_LT(store.MemoryUsage(), one - 5000);
+}
+
 TEST_F(StoreTest, LockIsReentrant) {
   auto outer = store.Lock();
   auto inner = store.Lock();

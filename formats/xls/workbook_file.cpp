@@ -35,6 +35,11 @@ WorkbookFile ParseWorkbookFile(std::span<const uint8_t> bytes) {
   file.workbook_entry = static_cast<size_t>(index);
   if (file.entries[file.workbook_entry].type != DirectoryEntry::kStream)
     throw StorageError("damaged workbook: the Workbook entry is not a stream");
+  // Streams share no sectors, so together they cannot be larger than the file.
+  uint64_t total = 0;
+  for (const DirectoryEntry& e : file.entries)
+    if (e.type == DirectoryEntry::kStream) total += e.size;
+  if (total > bytes.size()) throw StorageError("damaged compound file: its streams are larger than the file");
   file.streams.resize(file.entries.size());
   for (size_t i = 1; i < file.entries.size(); ++i)
     if (i != file.workbook_entry && file.entries[i].type == DirectoryEntry::kStream) file.streams[i] = cf.ReadStream(i);

@@ -94,7 +94,20 @@ class Reader {
 
   Workbook Run() {
     ReadGlobals();
-    for (size_t i = 0; i < wb_.sheets.size(); ++i) ReadSheet(wb_.sheets[i]);
+    // Rows are held densely; a small damaged file must not make the reader hold millions of them.
+    row_budget_ = std::max<size_t>(size_t{1} << 20, data_.size() / 8);
+    std::vector<std::pair<uint32_t, uint32_t>> spans{{0, globals_end_}};
+    for (size_t i = 0; i < wb_.sheets.size(); ++i) {
+      Sheet& sheet = wb_.sheets[i];
+      for (const auto& [start, end] : spans)
+        if (sheet.offset < end && sheet.offset >= start)
+          Damaged("sheet '" + sheet.name + "' starts inside another part of the workbook");
+      ReadSheet(sheet);
+      for (const auto& [start, end] : spans)
+        if (sheet.offset < end && start < sheet.offset + sheet.length)
+          Damaged("sheet '" + sheet.name + "' overlaps another part of the workbook");
+      spans.emplace_back(sheet.offset, sheet.offset + sheet.length);
+    }
     return std::move(wb_);
   }
 
@@ -214,6 +227,7 @@ class Reader {
       wb_.globals.push_back(std::move(raw));
       if (r.id == rec::kEof) break;
     }
+    globals_end_ = static_cast<uint32_t>(offset);
     wb_.xf_is_date.resize(wb_.xf_formats.size());
     for (size_t i = 0; i < wb_.xf_formats.size(); ++i) {
       const uint16_t f = wb_.xf_formats[i];
@@ -252,15 +266,18 @@ class Reader {
     return static_cast<uint32_t>(wb_.strings.size() - 1);
   }
 
-  static void EnsureRow(Sheet& sheet, uint16_t row) {
+  void EnsureRow(Sheet& sheet, uint16_t row) {
     if (row >= sheet.rows.size()) {
       const size_t old = sheet.rows.size();
+      if (row + 1 - old > row_budget_) Damaged("the sheets hold more rows than the file's size allows");
+      row_budget_ -= row + 1 - old;
       sheet.rows.resize(row + 1);
       for (size_t i = old; i < sheet.rows.size(); ++i) sheet.rows[i].id = static_cast<int64_t>(i);
     }
   }
 
-  static Cell* Place(Sheet& sheet, uint16_t row, const Cell& cell) {
+  Cell* Place(Sheet& sheet, uint16_t row, const Cell& cell) {
+    if (cell.col >= 256) Damaged("a cell lies beyond the 256th column");
     EnsureRow(sheet, row);
     auto& cells = sheet.rows[row].cells;
     if (cells.empty() || cells.back().col < cell.col) {
@@ -502,6 +519,8 @@ class Reader {
   Workbook wb_;
   std::vector<int> formats_;  // per format index: -1 not defined here, 0 number, 1 date
   int64_t empty_string_ = -1;
+  uint32_t globals_end_ = 0;
+  size_t row_budget_ = 0;
 };
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include "formats/xls/compound_file_writer.h"
 #include "formats/xls/sheet_table.h"
 #include "formats/xls/xls_storage.h"
-#include "support/testdata.h"
+#include "tests/support/testdata.h"
 #include "xls_test_support.h"
 
 namespace vantor::formats::xls {

@@ -294,6 +294,7 @@ void DbfStorage::RenameTable(const std::string& table, const std::string& new_na
 
 void DbfStorage::CheckStructureChangeAllowed(Entry& entry, DbfTable& table) {
   if (in_transaction_) throw StorageError("the structure of a table cannot change inside a transaction");
+  if (table.header().version == 0x02) throw StorageError("table '" + entry.name + "' is a dBase II table, which is only read");
   if (!table.header().backlink.empty())
     throw StorageError("table '" + entry.name + "' belongs to the database container '" + table.header().backlink +
                        "'; its structure can only change together with the container");

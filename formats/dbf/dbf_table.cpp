@@ -117,6 +117,7 @@ bool DbfTable::ReadRow(int64_t row_id, Row& row, bool* deleted) {
 
 void DbfTable::EnsureWritable() {
   if (writable_) return;
+  if (header_.version == 0x02) throw StorageError("table '" + name_ + "' is a dBase II table, which is only read");
   const std::string index = FindStructuralIndex(path_);
   if (!index.empty())
     throw StorageError("table '" + name_ + "' has the structural index '" +

@@ -215,6 +215,11 @@ void RecordCodec::Decode(const char* record, const MemoFile* memo, int64_t row_i
           out = Value();  // a value too wide for the field, written as asterisks: nothing is stored
           break;
         }
+        if (text.find_first_of("0123456789") == std::string_view::npos &&
+            text.find_first_not_of(" .,+-") == std::string_view::npos) {
+          out = Value();  // an empty number written with its decimal point (dBase II)
+          break;
+        }
         double d = 0;
         if (TryParseDouble(text, d) && std::isfinite(d)) {
           out = Value(TBcd::FromDouble(d));

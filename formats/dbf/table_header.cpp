@@ -76,6 +76,49 @@ void AssignNullBits(TableHeader& h) {
   }
 }
 
+// dBase II: an 8-byte prefix (count, date, record length), 16-byte descriptors, data at byte 521.
+TableHeader ParseDBase2Header(std::string_view data, uint64_t file_size, const std::string& table) {
+  constexpr size_t kDescriptors = 8, kDescriptorLength = 16, kMaxFields = 32;
+  constexpr uint16_t kDataStart = kDescriptors + kDescriptorLength * kMaxFields + 1;
+  if (data.size() < kDataStart || file_size < kDataStart) Damaged(table, "the file ends inside the header");
+  const char* p = data.data();
+  TableHeader h;
+  h.version = 0x02;
+  h.record_count = ReadU16(p + 1);
+  h.update_month = static_cast<uint8_t>(p[3]);
+  h.update_day = static_cast<uint8_t>(p[4]);
+  h.update_year = 1900 + static_cast<uint8_t>(p[5]);
+  h.record_length = ReadU16(p + 6);
+  h.header_length = kDataStart;
+  if (h.record_length < 2) Damaged(table, "record length " + std::to_string(h.record_length));
+  uint32_t offset = 1;
+  bool terminated = false;
+  for (size_t i = 0; i < kMaxFields; ++i) {
+    const char* d = p + kDescriptors + i * kDescriptorLength;
+    if (*d == 0x0D) {
+      terminated = true;
+      break;
+    }
+    FieldDescriptor f;
+    f.name.assign(d, strnlen(d, 11));
+    f.type = d[11];
+    f.length = static_cast<uint8_t>(d[12]);
+    f.decimals = static_cast<uint8_t>(d[15]);
+    CheckFieldLength(h, f, table);
+    f.offset = offset;
+    offset += f.length;
+    if (offset > h.record_length)
+      Damaged(table, "the fields need more than the record length of " + std::to_string(h.record_length) + " bytes");
+    h.fields.push_back(std::move(f));
+  }
+  if (!terminated && h.fields.size() < kMaxFields) Damaged(table, "the field list has no terminator");
+  if (h.fields.empty()) Damaged(table, "the table has no fields");
+  if (file_size < h.RecordOffset(h.record_count))
+    Damaged(table, "the header counts " + std::to_string(h.record_count) + " rows but the file holds " +
+                       std::to_string((file_size - h.header_length) / h.record_length));
+  return h;
+}
+
 }  // namespace
 
 MemoFormat TableHeader::memo_format() const {
@@ -89,6 +132,7 @@ MemoFormat TableHeader::memo_format() const {
 }
 
 size_t HeaderLengthOf(std::string_view prefix) {
+  if (!prefix.empty() && prefix[0] == 0x02) return 521;
   if (prefix.size() < 12) return kTablePrefixSize;
   return ReadU16(prefix.data() + 8);
 }
@@ -99,7 +143,7 @@ TableHeader ParseHeader(std::string_view data, uint64_t file_size, const std::st
   const char* p = data.data();
   TableHeader h;
   h.version = static_cast<uint8_t>(p[0]);
-  if (h.version == 0x02) throw StorageError("table '" + table + "' is a dBase II table, which is not supported");
+  if (h.version == 0x02) return ParseDBase2Header(data, file_size, table);
   if (!IsKnownVersion(h.version))
     throw StorageError("'" + table + "' is not a supported dBase table (version byte " + Hex(h.version) + ")");
   h.update_year = 1900 + static_cast<uint8_t>(p[1]);

@@ -9,8 +9,9 @@
 
 namespace vantor::formats::dbf {
 
-// Version bytes this engine reads and writes.
+// Version bytes this engine reads (and, all but dBase II, writes).
 enum class TableVersion : uint8_t {
+  kDBase2 = 0x02,  // read only
   kDBase3 = 0x03, kDBase3Memo = 0x83, kDBase4 = 0x04, kDBase4Memo = 0x8B, kFoxPro2Memo = 0xF5,
   kVisualFoxPro = 0x30, kVisualFoxProAutoInc = 0x31, kVisualFoxProVar = 0x32,
 };

@@ -66,6 +66,7 @@ TEST_P(SampleTable, MatchesSummaryAndDbfread) {
     while (cursor->Next(row)) ++rows;
     EXPECT_EQ(rows, summary.records);
   }
+  if (table == "dbase_02") return;  // dbfread reads no dBase II tables (see DBaseTwo below)
   const std::string codec = PythonCodec(dbf_storage.TableCodePage(table));
   testing::Table expected = ReadWithDbfread(dbf, codec);
   const testing::Table actual = ReadWithEngine(*storage, table);
@@ -84,8 +85,30 @@ TEST_P(SampleTable, MatchesSummaryAndDbfread) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Samples, SampleTable,
-                         ::testing::Values("cp1251", "dbase_03", "dbase_30", "dbase_31", "dbase_83", "dbase_8b",
+                         ::testing::Values("cp1251", "dbase_02", "dbase_03", "dbase_30", "dbase_31", "dbase_83", "dbase_8b",
                                            "dbase_f5", "dbase_currency", "memotest", "vfp9_30", "vfp9_30_memo"));
+
+TEST(SampleTables, DBaseTwoTableReadsAndRefusesWrites) {
+  VANTOR_REQUIRE_TESTDATA("dbase/dbase_02.dbf", dbf);
+  testing::ScratchDir dir;
+  testing::CopySample(dbf, dir.path());
+  auto storage = OpenDirectory(dir.str());
+  const testing::Table rows = ReadWithEngine(*storage, "dbase_02");
+  ASSERT_EQ(rows.size(), 9u);
+  EXPECT_EQ(rows[0][0], "2");
+  EXPECT_EQ(rows[0][1], "Stegman");
+  EXPECT_EQ(rows[0][2], "Joe");
+  EXPECT_EQ(rows[0][3], "4421 W 166th ST");
+  EXPECT_EQ(rows[0].back(), "6");
+  try {
+    storage->InsertRow("dbase_02", Row(rows[0].size()));
+    FAIL() << "dBase II tables are read only";
+  } catch (const StorageError& e) {
+    EXPECT_NE(std::string(e.what()).find("dBase II"), std::string::npos);
+  }
+  EXPECT_THROW(storage->DropColumn("dbase_02", "LAST"), StorageError);
+  EXPECT_EQ(ReadWithEngine(*storage, "dbase_02"), rows);
+}
 
 TEST(SampleTables, ColumnTypesFollowTheFieldTypes) {
   VANTOR_REQUIRE_TESTDATA("dbase/dbase_8b.dbf", dbf);

@@ -217,25 +217,20 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testing;
 
-// A copy of testV2000.mdb whose first table holds values the sample files lack: dates before 1900, a double
-// that needs 17 digits, the extreme currency and the smallest Long Integer.
+// A sample file copied with some stored values replaced, to hold what the samples lack.
 class PatchedSample : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const fs::path source = ::vantor::testing::TestDataDir() / "access/testV2000.mdb";
-    if (!fs::exists(source)) GTEST_SKIP() << "sample file not present";
-    std::ifstream in(source, std::ios::binary);
-    bytes_.assign(std::istreambuf_iterator<char>(in), {});
-    Patch<double>(27293.0, -36522.5);  // 1974-09-21 -> 1800-01-01 12:00
-    Patch<double>(29932.0, -1.25);     // 1981-12-12 -> 1899-12-29 06:00
-    Patch<double>(444.555, 0.1 + 0.2);
-    Patch<int64_t>(35000, -9223372036854775807LL);  // currency 3.5 -> -922337203685477.5807
-    Patch<int32_t>(333333333, INT32_MIN);
-    path_ = fs::temp_directory_path() / ("vantor_patched_" + std::to_string(getpid()) + ".mdb");
-    std::ofstream(path_, std::ios::binary).write(bytes_.data(), static_cast<std::streamsize>(bytes_.size()));
-  }
   void TearDown() override {
     if (!path_.empty()) fs::remove(path_);
+    unsetenv("VANTOR_JET3_CODEPAGE");
+  }
+
+  bool Load(const char* sample) {
+    const fs::path source = ::vantor::testing::TestDataDir() / "access" / sample;
+    if (!fs::exists(source)) return false;
+    std::ifstream in(source, std::ios::binary);
+    bytes_.assign(std::istreambuf_iterator<char>(in), {});
+    return true;
   }
 
   template <typename T>
@@ -243,18 +238,38 @@ class PatchedSample : public ::testing::Test {
     std::string old_bytes(sizeof from, '\0'), new_bytes(sizeof to, '\0');
     std::memcpy(old_bytes.data(), &from, sizeof from);
     std::memcpy(new_bytes.data(), &to, sizeof to);
+    PatchBytes(old_bytes, new_bytes);
+  }
+
+  void PatchBytes(const std::string& from, const std::string& to) {
+    ASSERT_EQ(from.size(), to.size());
     const std::string_view all(bytes_.data(), bytes_.size());
-    const size_t at = all.find(old_bytes);
+    const size_t at = all.find(from);
     ASSERT_NE(at, std::string_view::npos);
-    ASSERT_EQ(all.find(old_bytes, at + 1), std::string_view::npos) << "the value to patch must be unique";
-    std::memcpy(bytes_.data() + at, new_bytes.data(), new_bytes.size());
+    ASSERT_EQ(all.find(from, at + 1), std::string_view::npos) << "the value to patch must be unique";
+    std::memcpy(bytes_.data() + at, to.data(), to.size());
+  }
+
+  std::string Save() {
+    path_ = fs::temp_directory_path() / ("vantor_patched_" + std::to_string(getpid()) + ".mdb");
+    std::ofstream(path_, std::ios::binary).write(bytes_.data(), static_cast<std::streamsize>(bytes_.size()));
+    return path_.string();
   }
 
   std::vector<char> bytes_;
   fs::path path_;
 };
 
+// testV2000.mdb with dates before 1900, a double that needs 17 digits, the extreme currency and the
+// smallest Long Integer.
 TEST_F(PatchedSample, ValuesAreExactWhereTheReadersDisagree) {
+  if (!Load("testV2000.mdb")) GTEST_SKIP() << "sample file not present";
+  Patch<double>(27293.0, -36522.5);  // 1974-09-21 -> 1800-01-01 12:00
+  Patch<double>(29932.0, -1.25);     // 1981-12-12 -> 1899-12-29 06:00
+  Patch<double>(444.555, 0.1 + 0.2);
+  Patch<int64_t>(35000, -9223372036854775807LL);  // currency 3.5 -> -922337203685477.5807
+  Patch<int32_t>(333333333, INT32_MIN);
+  Save();
   auto storage = OpenAccessFile(path_.string());
   auto rows = OurRows(*storage, "Table1");
   ASSERT_EQ(rows.size(), 2u);
@@ -286,6 +301,37 @@ TEST_F(PatchedSample, ValuesAreExactWhereTheReadersDisagree) {
   EXPECT_EQ(CanonicalText(adDouble, read[0].rows[0][5]), rows[0][5]);
   EXPECT_EQ(CanonicalText(adCurrency, read[0].rows[0][7]), rows[0][7]);
   EXPECT_EQ(CanonicalText(adDate, read[0].rows[1][6]), "1899-12-28 18:00:00");
+}
+
+}  // namespace
+}  // namespace vantor::formats::mdb
+
+namespace vantor::formats::mdb {
+namespace {
+
+using namespace testing;
+
+// Jet 3 keeps 8-bit text in the code page of the machine that wrote it; the file does not say which one
+// reliably, so the user's choice (VANTOR_JET3_CODEPAGE, else the locale's) decides.
+TEST_F(PatchedSample, Jet3TextIsReadInTheChosenCodePage) {
+  if (!Load("testV1997.mdb")) GTEST_SKIP() << "sample file not present";
+  PatchBytes("abcdefg", "\xD6\xD0\xCE\xC4" "abc");  // "中文abc" in code page 936
+  const std::string path = Save();
+
+  setenv("VANTOR_JET3_CODEPAGE", "936", 1);
+  auto rows = OurRows(*OpenAccessFile(path), "Table1");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[1][0], "中文abc");
+  if (HaveProgram("mdb-export")) {
+    auto exported = ParseCsv(RunCommand("MDB_JET3_CHARSET=CP936 mdb-export " + ShellQuote(path) + " Table1"));
+    ASSERT_EQ(exported.size(), 3u);
+    EXPECT_EQ(exported[2][0], rows[1][0]);
+  }
+
+  setenv("VANTOR_JET3_CODEPAGE", "1252", 1);
+  EXPECT_EQ(OurRows(*OpenAccessFile(path), "Table1")[1][0], "ÖÐÎÄabc");
+  setenv("VANTOR_JET3_CODEPAGE", "not a code page", 1);
+  EXPECT_THROW(OpenAccessFile(path), StorageError);
 }
 
 }  // namespace

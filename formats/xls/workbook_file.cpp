@@ -118,6 +118,12 @@ void ReplaceFile(const std::string& path, std::span<const uint8_t> bytes) {
     ::unlink(temp.c_str());
     throw StorageError("cannot save " + path + ": " + reason);
   }
+  // The rename itself is durable once the folder is flushed.
+  const int dir_fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  if (dir_fd >= 0) {
+    ::fsync(dir_fd);
+    ::close(dir_fd);
+  }
 }
 
 }  // namespace vantor::formats::xls

@@ -232,6 +232,16 @@ class XlsStorage : public Storage {
         if (itab > dropped + 1) Put16(&r.data[8], static_cast<uint16_t>(itab - 1));
       }
     }
+    // The active and first shown sheet tabs must stay within the sheets left.
+    for (RawRecord& r : book_->globals) {
+      if (r.id != rec::kWindow1 || r.data.size() < 16) continue;
+      const uint16_t remaining = static_cast<uint16_t>(book_->sheets.size() - 1);
+      for (size_t field : {size_t{10}, size_t{12}}) {
+        const uint16_t tab = Get16(&r.data[field]);
+        if (tab > dropped || tab >= remaining) Put16(&r.data[field], tab > 0 ? static_cast<uint16_t>(tab - 1) : 0);
+      }
+      Put16(&r.data[14], 1);  // one selected tab
+    }
     // EXTERNSHEET entries that point into this workbook (its SUPBOOK is the one with the sheet count).
     int self_book = -1, book_index = 0;
     for (const RawRecord& r : book_->globals) {
@@ -245,12 +255,17 @@ class XlsStorage : public Storage {
       for (size_t i = 0; i < count && 2 + 6 * i + 6 <= r.data.size(); ++i) {
         uint8_t* e = &r.data[2 + 6 * i];
         if (Get16(e) != self_book) continue;
-        for (int k = 0; k < 2; ++k) {
-          const uint16_t tab = Get16(e + 2 + 2 * k);
-          if (tab >= 0xFFFE) continue;
-          if (tab == dropped) Put16(e + 2 + 2 * k, 0xFFFF);  // now a #REF!
-          else if (tab > dropped) Put16(e + 2 + 2 * k, static_cast<uint16_t>(tab - 1));
+        uint16_t first = Get16(e + 2), last = Get16(e + 4);
+        if (first >= 0xFFFE || last >= 0xFFFE) continue;
+        if (first == dropped && last == dropped) {
+          first = last = 0xFFFF;  // a reference to the dropped sheet alone is now #REF!
+        } else {
+          // A range of sheets loses the dropped one and closes up.
+          if (first > dropped) --first;
+          if (last >= dropped) --last;
         }
+        Put16(e + 2, first);
+        Put16(e + 4, last);
       }
     }
   }

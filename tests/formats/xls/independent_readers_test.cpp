@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <map>
 
 #include "formats/xls/sheet_table.h"
@@ -224,6 +225,68 @@ TEST_F(IndependentReaders, EditingASampleWorkbookKeepsItsOtherSheets) {
   const auto formate = SheetLines(after, 3);
   ASSERT_GE(formate.size(), 2u);
   EXPECT_NE(formate[formate.size() - 2].find("\tneu\t"), std::string::npos) << formate[formate.size() - 2];
+}
+
+// Defined names point at sheets by position: dropping a sheet moves the later ones down and leaves the
+// names that pointed at it as #REF!; a sheet that has names of its own is not dropped.
+TEST_F(IndependentReaders, DroppingASheetKeepsTheNamesOfTheOthers) {
+  VANTOR_REQUIRE_TESTDATA("excel/namesdemo.xls", sample);
+  const auto copy = dir / "names.xls";
+  std::filesystem::copy_file(sample, copy);
+  const std::string names_script =
+      "import sys, xlrd\n"
+      "b = xlrd.open_workbook(sys.argv[1])\n"
+      "print('|'.join(s.name for s in b.sheets()))\n"
+      "for n in b.name_obj_list:\n"
+      "    print(n.name, n.scope, n.result.text if n.result is not None else None)\n";
+  auto names = [&] {
+    const auto r = RunCommand(python + " -c " + ShellQuote(names_script) + " " + ShellQuote(copy.string()));
+    EXPECT_EQ(r.status, 0);
+    return SplitLines(r.output);
+  };
+  const auto before = names();
+  {
+    auto storage = OpenWorkbook(copy.string());
+    const auto bytes = [&] {
+      std::ifstream in(copy, std::ios::binary);
+      return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    const std::string original = bytes();
+    EXPECT_THROW(storage->DropTable("Sheet2"), StorageError);  // its own name localRange
+    EXPECT_EQ(bytes(), original);
+    storage->DropTable("Seamus O'Reilly");
+  }
+  const auto after = names();
+  ASSERT_FALSE(after.empty());
+  EXPECT_EQ(after[0], "Sheet1|Sheet2|Sheet3");
+  for (size_t i = 1; i < before.size(); ++i) {
+    if (before[i].rfind("Apostrophe ", 0) == 0) {
+      EXPECT_NE(after[i], before[i]) << "a name pointing at the dropped sheet still names it";
+    } else {
+      EXPECT_EQ(after[i], before[i]);
+    }
+  }
+}
+
+TEST_F(IndependentReaders, LongTextsCrossingRecordBoundariesReadBack) {
+  std::string chinese;
+  for (int i = 0; i < 20000; ++i) chinese += (i % 2) ? "中" : "文";
+  std::string mixed = std::string(8300, 'a') + "é€" + std::string(100, 'z');
+  const std::vector<std::string> texts = {std::string(32767, 'b'), chinese, mixed, ""};
+  {
+    auto storage = OpenWorkbook(path.string());
+    storage->CreateTable("long", {Col("text", adLongVarWChar)});
+    storage->Begin();
+    for (const std::string& t : texts) storage->InsertRow("long", {Value(t)});
+    storage->Commit();
+  }
+  const auto lines = SheetLines(XlrdDump(python, path, false), 3);
+  std::vector<std::string> got;
+  for (const std::string& line : lines) {
+    const auto f = SplitTabs(line);
+    if (f[0] == "C" && f[2] != "0") got.push_back(Unescape(f[5]));
+  }
+  EXPECT_EQ(got, texts);  // the empty text too is a text cell
 }
 
 }  // namespace

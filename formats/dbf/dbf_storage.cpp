@@ -375,7 +375,8 @@ void DbfStorage::AlterColumn(const std::string& table, const std::string& column
                            " is not possible (1 to 254)");
       field.length = static_cast<uint8_t>(changed.defined_size);
     } else if (old_field.type == 'N' || old_field.type == 'F') {
-      const int64_t width = changed.precision > 0 ? changed.precision : changed.defined_size > 0 ? changed.defined_size : old_field.length;
+      const int64_t width = changed.precision > 0 ? changed.precision + 1 + (changed.numeric_scale > 0 ? 1 : 0)
+                                                  : old_field.length;
       if (width < 1 || width > 20 || changed.numeric_scale < 0 || changed.numeric_scale >= width)
         throw StorageError("column '" + column + "': a numeric field of " + std::to_string(width) + " characters and " +
                            std::to_string(changed.numeric_scale) + " decimals is not possible");

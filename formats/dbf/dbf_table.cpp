@@ -306,7 +306,7 @@ void DbfTable::Rollback() {
   WriteAutoIncrement();
   const uint64_t end = header_.RecordOffset(header_.record_count);
   file_.WriteAt(end, "\x1A");
-  file_.Truncate(std::max<uint64_t>(end + 1, transaction_->saved_file_size > end + 1 ? end + 1 : transaction_->saved_file_size));
+  file_.Truncate(end + 1);  // rows appended since Begin go; nothing of the table lies beyond its end marker
   transaction_.reset();
 }
 

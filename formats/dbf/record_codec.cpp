@@ -1,5 +1,6 @@
 #include "formats/dbf/record_codec.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -126,7 +127,8 @@ ColumnInfo ColumnForField(const TableHeader& h, const FieldDescriptor& f) {
     case 'N': case 'F':
       c.ado_type = adNumeric;
       c.defined_size = f.length;
-      c.precision = f.length;
+      // Digits the field holds: its width less the sign and the decimal point.
+      c.precision = std::max(1, f.length - 1 - (f.decimals > 0 ? 1 : 0));
       c.numeric_scale = f.decimals;
       break;
     case 'L': c.ado_type = adBoolean; break;

@@ -118,7 +118,8 @@ TEST(SampleTables, ColumnTypesFollowTheFieldTypes) {
   EXPECT_EQ(columns[0].ado_type, adChar);
   EXPECT_EQ(columns[0].defined_size, 100);
   EXPECT_EQ(columns[1].ado_type, adNumeric);
-  EXPECT_EQ(columns[1].precision, 20);
+  EXPECT_EQ(columns[1].defined_size, 20);
+  EXPECT_EQ(columns[1].precision, 18);  // N(20,2): 20 characters less sign and point
   EXPECT_EQ(columns[1].numeric_scale, 2);
   EXPECT_EQ(columns[2].ado_type, adDate);
   EXPECT_EQ(columns[3].ado_type, adBoolean);

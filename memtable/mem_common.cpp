@@ -11,20 +11,12 @@ namespace vantor {
 
 TMemCommon::TMemCommon(TCustomMemTable* owner) : owner_(owner), random_(std::random_device{}()) {
   if (owner_) viewers_.push_back(owner_);
-  DrawStoreStamp();
+  store_stamp_ = DrawStoreStamp(store_stamp_, random_);
 }
 
 TMemCommon::~TMemCommon() {
   ClearAllRecords();
   if (pool_) pool_->Retire();
-}
-
-void TMemCommon::DrawStoreStamp() {
-  std::uniform_int_distribution<int32_t> draw(0, kMaxStoreStamp);
-  int32_t stamp;
-  do stamp = draw(random_);
-  while (stamp == store_stamp_);
-  store_stamp_ = stamp;
 }
 
 // --- Records ---------------------------------------------------------------------------------------------
@@ -176,7 +168,7 @@ void TMemCommon::ClearAllRecords() {
     pool_->Retire();
     pool_ = nullptr;
   }
-  DrawStoreStamp();
+  store_stamp_ = DrawStoreStamp(store_stamp_, random_);
 }
 
 size_t TMemCommon::MemoryUsage() const {

@@ -18,6 +18,7 @@
 #include "memtable/field_storage.h"
 #include "memtable/locale_id.h"
 #include "memtable/mem_record.h"
+#include "memtable/store_stamp.h"
 #include "memtable/var_block.h"
 
 namespace vantor {
@@ -38,7 +39,6 @@ class TMemCommon {
  public:
   static constexpr int kMaxFields = 256;
   static constexpr int32_t kUniqueIdLimit = 2147483600;
-  static constexpr int32_t kMaxStoreStamp = 1073741824;
 
   explicit TMemCommon(TCustomMemTable* owner);
   ~TMemCommon();
@@ -178,7 +178,6 @@ class TMemCommon {
 
  private:
   bool AnyViewerOpen() const;
-  void DrawStoreStamp();
   void SetLocaleParts(const LocaleIdParts& parts);
   void ResetPool();
 

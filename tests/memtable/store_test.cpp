@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -96,13 +97,38 @@ TEST_F(StoreTest, ClearAllEmptiesTheStoreAndDrawsANewStamp) {
   EXPECT_NE(before, after_first);
   EXPECT_NE(after_first, after_second);
   EXPECT_GE(after_second, 0);
-  EXPECT_LE(after_second, TMemCommon::kMaxStoreStamp);
+  EXPECT_LE(after_second, kMaxStoreStamp);
   EXPECT_EQ(store.RecordCount(), 0);
   EXPECT_EQ(store.FreeSlotCount(), 0);
   EXPECT_EQ(store.NextUniqueId(), 0);
   TMemRecord* fresh = StoreRecord(store, {Value(int32_t{9}), Value()});
   EXPECT_EQ(fresh->SlotId, 0);
   EXPECT_EQ(fresh->UniqueId, 0);
+}
+
+// Replays raw numbers, then keeps returning the last one.
+struct ReplayGenerator {
+  using result_type = uint32_t;
+  static constexpr result_type min() { return 0; }
+  static constexpr result_type max() { return UINT32_MAX; }
+  result_type operator()() {
+    ++calls;
+    return values[std::min(next++, values.size() - 1)];
+  }
+  std::vector<uint32_t> values;
+  size_t next = 0;
+  int calls = 0;
+};
+
+TEST(StoreStampTest, DrawsAgainUntilTheStampDiffers) {
+  ReplayGenerator once{{12345}};
+  const int32_t previous = DrawStoreStamp(-1, once);
+  ReplayGenerator repeating{{12345, 12345, 12345, 99999999}};
+  const int32_t stamp = DrawStoreStamp(previous, repeating);
+  EXPECT_NE(stamp, previous);
+  EXPECT_GE(repeating.calls, 4);
+  EXPECT_GE(stamp, 0);
+  EXPECT_LE(stamp, kMaxStoreStamp);
 }
 
 TEST_F(StoreTest, UniqueIdCounterRunsOut) {

@@ -104,7 +104,7 @@ class XlsStorage : public Storage {
     in_transaction_ = true;
   }
   void Commit() override {
-    if (!in_transaction_) throw StorageError("no transaction is open on " + path_);
+    if (!in_transaction_) return;  // each change outside a transaction is saved already
     try {
       Save();
     } catch (...) {
@@ -126,9 +126,12 @@ class XlsStorage : public Storage {
       CheckSheetName(table);
       if (FindSheet(table) >= 0) throw StorageError("the workbook already has a sheet named '" + table + "'");
       if (columns.empty()) throw StorageError("a new sheet needs at least one column");
-      book_->sheets.push_back(NewWorksheet(*book_, table));
+      // The header is written into the new sheet before it joins the workbook, so a bad column list
+      // leaves no half-made sheet behind, inside a transaction too.
+      Sheet sheet = NewWorksheet(*book_, table);
+      SheetTable(*book_, sheet).WriteHeader(columns);
+      book_->sheets.push_back(std::move(sheet));
       SheetsChanged();
-      Table(table).WriteHeader(columns);
     });
   }
 

@@ -151,6 +151,14 @@ TEST(SampleWorkbooks, SheetsReadAsTablesWithTypedColumns) {
   EXPECT_EQ(count, 9);
 }
 
+TEST(SampleWorkbooks, EmptyAndRepeatedHeadersGetDistinctNames) {
+  VANTOR_REQUIRE_TESTDATA("excel/xf_class.xls", path);
+  auto storage = OpenWorkbook(path.string());
+  std::vector<std::string> names;
+  for (const ColumnInfo& c : storage->Columns("table1")) names.push_back(c.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"RED", "RED_2", "F3"}));
+}
+
 TEST(SampleWorkbooks, TablesOfEveryReadableSampleScanWithoutError) {
   VANTOR_REQUIRE_TESTDATA("excel/profiles.xls", probe);
   for (const auto& entry : std::filesystem::directory_iterator(probe.parent_path())) {

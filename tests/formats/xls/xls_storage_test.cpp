@@ -189,6 +189,12 @@ TEST_F(XlsStorageTest, LimitsGiveClearErrorsAndLeaveTheFileAsItWas) {
   std::vector<ColumnInfo> wide;
   for (int i = 0; i < 257; ++i) wide.push_back(Col("c" + std::to_string(i), adDouble));
   expect_error([&] { storage->CreateTable("wide", wide); }, "256 columns");
+  expect_error([&] { storage->CreateTable("twice", {Col("a", adDouble), Col("A", adDouble)}); }, "twice");
+  // Inside a transaction a refused sheet leaves nothing behind either.
+  storage->Begin();
+  EXPECT_THROW(storage->CreateTable("wide", wide), StorageError);
+  EXPECT_EQ(storage->ListTables().size(), 1u);
+  storage->Rollback();
   expect_error([&] { storage->InsertRow("people", {Value(std::string(32768, 'a')), Value(), Value(), Value()}); },
                "32,767");
   expect_error([&] { storage->InsertRow("people", {Value("a"), Value(1.0 / 0.0), Value(), Value()}); }, "infinite");

@@ -268,6 +268,59 @@ TEST_F(IndependentReaders, DroppingASheetKeepsTheNamesOfTheOthers) {
   }
 }
 
+// Dates follow the workbook's date mode both ways: a 1904-mode workbook written by xlwt reads as the dates
+// it holds, and dates written into it read back through xlrd as the same dates.
+TEST_F(IndependentReaders, DatesFollowThe1904DateMode) {
+  const auto file = dir / "1904.xls";
+  const std::string make =
+      "import sys, datetime, xlwt\n"
+      "b = xlwt.Workbook(); b.dates_1904 = True; s = b.add_sheet('d')\n"
+      "st = xlwt.easyxf(num_format_str='yyyy-mm-dd hh:mm:ss')\n"
+      "s.write(0, 0, 'when')\n"
+      "s.write(1, 0, datetime.datetime(1904, 1, 2), st)\n"
+      "s.write(2, 0, datetime.datetime(2024, 2, 29, 23, 59, 58), st)\n"
+      "b.save(sys.argv[1])\n";
+  ASSERT_EQ(RunCommand(python + " -c " + ShellQuote(make) + " " + ShellQuote(file.string())).status, 0);
+  {
+    auto storage = OpenWorkbook(file.string());
+    auto cursor = storage->Scan("d");
+    Row row;
+    ASSERT_TRUE(cursor->Next(row));
+    EXPECT_EQ(row[0], Value(DateTime::FromDate(1904, 1, 2)));
+    ASSERT_TRUE(cursor->Next(row));
+    EXPECT_EQ(row[0], Value(DateTime::Parse("2024-02-29 23:59:58")));
+    storage->InsertRow("d", {Value(DateTime::Parse("1999-12-31 12:00:00"))});
+    EXPECT_THROW(storage->InsertRow("d", {Value(DateTime::FromDate(1903, 12, 31))}), StorageError);
+  }
+  const std::string read =
+      "import sys, xlrd\n"
+      "b = xlrd.open_workbook(sys.argv[1]); s = b.sheet_by_index(0)\n"
+      "print(b.datemode, [xlrd.xldate_as_tuple(s.cell_value(r, 0), b.datemode) for r in range(1, s.nrows)])\n";
+  const auto r = RunCommand(python + " -c " + ShellQuote(read) + " " + ShellQuote(file.string()));
+  EXPECT_EQ(r.output, "1 [(1904, 1, 2, 0, 0, 0), (2024, 2, 29, 23, 59, 58), (1999, 12, 31, 12, 0, 0)]\n");
+}
+
+TEST(DateSerials, TheFormatsDayNumbersMapToCalendarDates) {
+  // 1900 mode counts a 29 February 1900 that never was: serial 60. Days before it are one off from the
+  // OLE date count.
+  EXPECT_EQ(SerialToDate(1, false), DateTime::FromDate(1900, 1, 1));
+  EXPECT_EQ(SerialToDate(59, false), DateTime::FromDate(1900, 2, 28));
+  EXPECT_EQ(SerialToDate(61, false), DateTime::FromDate(1900, 3, 1));
+  EXPECT_EQ(SerialToDate(0.5, false), DateTime::Parse("12:00"));
+  EXPECT_EQ(SerialToDate(0, true), DateTime::FromDate(1904, 1, 1));
+  for (const char* text : {"1900-01-01", "1900-02-28", "1900-03-01", "1999-12-31 23:59:59.5", "9999-12-31"}) {
+    const DateTime d = DateTime::Parse(text);
+    EXPECT_EQ(SerialToDate(DateToSerial(d, false), false), d) << text;
+  }
+  for (const char* text : {"1904-01-01", "1904-01-01 06:00", "2000-02-29", "9999-12-31 23:59:59"}) {
+    const DateTime d = DateTime::Parse(text);
+    EXPECT_EQ(SerialToDate(DateToSerial(d, true), true), d) << text;
+  }
+  EXPECT_THROW(DateToSerial(DateTime::FromDate(1903, 12, 31), true), StorageError);
+  EXPECT_EQ(DateToSerial(DateTime::FromDate(1900, 3, 1), false), 61);
+  EXPECT_THROW(DateToSerial(DateTime::FromDate(1899, 12, 31), false), StorageError);
+}
+
 TEST_F(IndependentReaders, LongTextsCrossingRecordBoundariesReadBack) {
   std::string chinese;
   for (int i = 0; i < 20000; ++i) chinese += (i % 2) ? "中" : "文";

@@ -6,6 +6,8 @@
 #include "dataset/text.h"
 #include "formats/code_page.h"
 #include "formats/dbf/table_files.h"
+#include "formats/dbf/text_codec.h"
+#include "formats/storage.h"
 
 namespace vantor::formats::dbf {
 namespace {
@@ -68,7 +70,14 @@ int ChooseCodePage(uint8_t driver, const std::string& dbf_path) {
     std::ifstream in(cpg, std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (text.size() > 64) text.resize(64);
-    if (int cp = CodePageOfCpgText(text); cp != 0 && (cp == 65001 || IsCodePageSupported(cp))) return cp;
+    if (int cp = CodePageOfCpgText(text); cp != 0) {
+      try {
+        TextCodec::ForCodePage(cp);
+        return cp;
+      } catch (const StorageError&) {
+        // a code page we cannot convert: fall back to the locale's
+      }
+    }
   }
   return UserLegacyCodePage();
 }

@@ -29,7 +29,10 @@ const char* IcuName(int code_page, std::string& buffer) {
     case 850: return "ibm-850";
     case 852: return "ibm-852";
     case 866: return "ibm-866";
-    default: buffer = "windows-" + std::to_string(code_page); return buffer.c_str();
+    default:
+      // DOS code pages (737, 857, 865, ...) are IBM tables; the rest are Windows ones (874, 1250-1258).
+      buffer = (code_page < 1000 && code_page != 874 ? "ibm-" : "windows-") + std::to_string(code_page);
+      return buffer.c_str();
   }
 }
 

@@ -57,7 +57,17 @@ TEST(LanguageDriver, MapsTheDriverBytes) {
                                           {0x4F, 950}, {0x57, 1252}, {0x64, 852}, {0x65, 866}, {0x78, 950},
                                           {0x79, 949}, {0x7A, 936}, {0x7B, 932}, {0xC8, 1250}, {0xC9, 1251},
                                           {0xCA, 1254}, {0xCB, 1253}};
-  for (auto [driver, cp] : expected) EXPECT_EQ(CodePageOfLanguageDriver(static_cast<uint8_t>(driver)), cp) << driver;
+  for (auto [driver, cp] : expected) {
+    EXPECT_EQ(CodePageOfLanguageDriver(static_cast<uint8_t>(driver)), cp) << driver;
+    EXPECT_NO_THROW(TextCodec::ForCodePage(cp)) << cp;
+  }
+  // Every other driver byte we know names a code page we can convert (DOS ones included).
+  for (int driver = 1; driver < 256; ++driver) {
+    if (int cp = CodePageOfLanguageDriver(static_cast<uint8_t>(driver)); cp != 0) {
+      EXPECT_NO_THROW(TextCodec::ForCodePage(cp)) << driver;
+    }
+  }
+  EXPECT_EQ(TextCodec::ForCodePage(866)->Decode("\x8f\xe0\xa8"), "При");
   EXPECT_EQ(CodePageOfLanguageDriver(0), 0);
   EXPECT_EQ(LanguageDriverOfCodePage(936), 0x7A);
   EXPECT_EQ(CodePageOfLanguageDriver(LanguageDriverOfCodePage(1251)), 1251);

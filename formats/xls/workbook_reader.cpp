@@ -1,6 +1,8 @@
 #include "formats/xls/workbook_reader.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <iterator>
 #include <span>
 #include <string>
 
@@ -328,6 +330,7 @@ class Reader {
     bool has_pending = false, has_formula = false;
     uint16_t pending_row = 0, pending_col = 0, formula_row = 0, formula_col = 0;
     uint16_t last_id = 0;
+    size_t dimensions_at = SIZE_MAX;
     while (depth > 0) {
       rec::RecordRef r = RecordAt(offset);
       offset = r.End();
@@ -372,6 +375,7 @@ class Reader {
       }
       last_id = r.id;
       if (r.id == rec::kDimensions || r.id == rec::kIndex) {
+        if (r.id == rec::kDimensions && depth == 1 && !in_cells) dimensions_at = sheet.head.size();
         if (depth == 1) continue;  // rewritten from the cells
       }
       if (in_cells) after_cells = true;
@@ -379,9 +383,12 @@ class Reader {
       (after_cells ? sheet.tail : sheet.head).push_back(std::move(raw));
     }
     if (!after_cells) {
-      // No records after the cells: the EOF went to head; it belongs at the end.
-      sheet.tail.push_back(std::move(sheet.head.back()));
-      sheet.head.pop_back();
+      // A sheet without cells: what followed its DIMENSIONS (window settings, ..., EOF) follows the cells
+      // that may be written into it.
+      const size_t split = std::min(dimensions_at, sheet.head.size() - 1);
+      sheet.tail.assign(std::make_move_iterator(sheet.head.begin() + static_cast<std::ptrdiff_t>(split)),
+                        std::make_move_iterator(sheet.head.end()));
+      sheet.head.resize(split);
     }
     sheet.length = static_cast<uint32_t>(offset - sheet.offset);
     sheet.next_row_id = static_cast<int64_t>(sheet.rows.size());

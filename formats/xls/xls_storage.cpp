@@ -1,6 +1,7 @@
 #include "formats/xls/xls_storage.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 
@@ -131,6 +132,7 @@ class XlsStorage : public Storage {
       Sheet sheet = NewWorksheet(*book_, table);
       SheetTable(*book_, sheet).WriteHeader(columns);
       book_->sheets.push_back(std::move(sheet));
+      UpdateTabIds(SIZE_MAX);
       SheetsChanged();
     });
   }
@@ -139,6 +141,7 @@ class XlsStorage : public Storage {
     Change([&] {
       const size_t index = SheetIndex(table);
       AdjustSheetReferences(index);
+      UpdateTabIds(index);
       book_->sheets.erase(book_->sheets.begin() + static_cast<std::ptrdiff_t>(index));
       SheetsChanged();
     });
@@ -221,6 +224,24 @@ class XlsStorage : public Storage {
     if (tables_.size() != book_->sheets.size()) tables_.clear(), tables_.resize(book_->sheets.size());
     if (!tables_[index]) tables_[index] = std::make_unique<SheetTable>(*book_, book_->sheets[index]);
     return *tables_[index];
+  }
+
+  // TABID lists one id per sheet: a new sheet gets the next id (`dropped` is SIZE_MAX), a dropped one
+  // loses its entry. A list that does not match the sheets is left alone.
+  void UpdateTabIds(size_t dropped) {
+    const size_t before = dropped == SIZE_MAX ? book_->sheets.size() - 1 : book_->sheets.size();
+    for (RawRecord& r : book_->globals) {
+      if (r.id != 0x013D || r.data.size() != before * 2) continue;
+      if (dropped == SIZE_MAX) {
+        uint16_t next = 0;
+        for (size_t i = 0; i < before; ++i) next = std::max<uint16_t>(next, Get16(&r.data[2 * i]));
+        r.data.push_back(static_cast<uint8_t>(next + 1));
+        r.data.push_back(static_cast<uint8_t>((next + 1) >> 8));
+      } else {
+        r.data.erase(r.data.begin() + static_cast<std::ptrdiff_t>(2 * dropped),
+                     r.data.begin() + static_cast<std::ptrdiff_t>(2 * dropped + 2));
+      }
+    }
   }
 
   // References to sheets by position in the globals move down when a sheet goes; names that belong to

@@ -8,6 +8,7 @@
 #include "formats/xls/byte_io.h"
 #include "formats/xls/compound_file_writer.h"
 #include "formats/xls/sheet_table.h"
+#include "formats/xls/workbook_file.h"
 #include "formats/xls/xls_storage.h"
 #include "tests/support/testdata.h"
 #include "xls_test_support.h"
@@ -281,6 +282,29 @@ TEST_F(XlsStorageTest, WrongPathsAndDamagedFilesGiveErrors) {
     } catch (const StorageError&) {
     }
   }
+}
+
+// Excel lists one tab id per sheet (TABID); the list follows sheets that are added and dropped.
+TEST_F(XlsStorageTest, SheetListOfTheGlobalsFollowsNewAndDroppedSheets) {
+  VANTOR_REQUIRE_TESTDATA("excel/Formate.xls", sample);
+  std::filesystem::copy_file(sample, path);
+  auto tab_ids = [&] {
+    const WorkbookFile file = ReadWorkbookFile(path);
+    std::vector<uint16_t> ids;
+    for (const RawRecord& r : file.book.globals)
+      if (r.id == 0x013D)
+        for (size_t i = 0; i + 1 < r.data.size(); i += 2) ids.push_back(Get16(&r.data[i]));
+    return ids;
+  };
+  ASSERT_EQ(tab_ids(), (std::vector<uint16_t>{1, 2, 3, 4}));
+  auto storage = OpenWorkbook(path);
+  storage->CreateTable("neu", {Col("x", adDouble)});
+  EXPECT_EQ(tab_ids(), (std::vector<uint16_t>{1, 2, 3, 4, 5}));
+  storage->DropTable("ÖÄÜ");
+  EXPECT_EQ(tab_ids(), (std::vector<uint16_t>{1, 3, 4, 5}));
+  std::vector<std::string> names;
+  for (const TableInfo& t : OpenWorkbook(path)->ListTables()) names.push_back(t.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"Blätt1", "Blätt3", "Formate", "neu"}));
 }
 
 // A BIFF5 (Excel 5.0/95) workbook, built record by record: code page 1252 text, a number, read only.

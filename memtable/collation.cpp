@@ -114,6 +114,31 @@ int CompareTextUtf16(int32_t locale_id, bool case_insensitive, std::u16string_vi
   return Sign(r);
 }
 
+void AppendSortKeyUtf16(int32_t locale_id, bool case_insensitive, std::u16string_view text, std::string& out) {
+  const icu::Collator& collator = CollatorFor(locale_id, case_insensitive);
+  const size_t start = out.size();
+  out.resize(start + text.size() * 4 + 16);
+  for (;;) {
+    const int32_t room = static_cast<int32_t>(out.size() - start);
+    const int32_t needed = collator.getSortKey(text.data(), static_cast<int32_t>(text.size()),
+                                               reinterpret_cast<uint8_t*>(out.data() + start), room);
+    if (needed <= 0) throw EMemTableInvalidLocale(memmsg::kInvalidLocale);
+    if (needed <= room) {
+      out.resize(start + static_cast<size_t>(needed) - 1);  // without the terminating zero
+      return;
+    }
+    out.resize(start + static_cast<size_t>(needed));
+  }
+}
+
+void AppendSortKeyUtf8(int32_t locale_id, bool case_insensitive, std::string_view text, std::string& out) {
+  thread_local std::u16string wide;
+  wide.clear();
+  const icu::UnicodeString u = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+  wide.assign(reinterpret_cast<const char16_t*>(u.getBuffer()), static_cast<size_t>(u.length()));
+  AppendSortKeyUtf16(locale_id, case_insensitive, wide, out);
+}
+
 void ResetCollatorCache() {
   std::lock_guard lock(cache_mutex);
   cache_generation.fetch_add(1, std::memory_order_acq_rel);

@@ -21,6 +21,11 @@ std::string UserCollationLocaleName();
 int CompareTextUtf8(int32_t locale_id, bool case_insensitive, std::string_view a, std::string_view b);
 int CompareTextUtf16(int32_t locale_id, bool case_insensitive, std::u16string_view a, std::u16string_view b);
 
+// Appends the collation key of a text (without a terminating zero) to `out`: comparing two keys bytewise,
+// then by length, orders the texts as CompareText* does.
+void AppendSortKeyUtf8(int32_t locale_id, bool case_insensitive, std::string_view text, std::string& out);
+void AppendSortKeyUtf16(int32_t locale_id, bool case_insensitive, std::u16string_view text, std::string& out);
+
 // Drops every cached collator, so that the next comparison reads the environment again. Only for use
 // while no comparison runs on another thread.
 void ResetCollatorCache();

@@ -56,6 +56,8 @@ inline constexpr const char* kCannotIndexField = "Can't index on field %s";
 inline constexpr const char* kTooManyKeyFields = "A field list names more than %d fields";
 inline constexpr const char* kDuplicateKey = "Duplicate index value. Operation aborted.";
 inline constexpr const char* kBookmarkNotFound = "Bookmark %d not found.";
+inline constexpr const char* kAppendAndStructure = "Cannot both append and copy structure.";
+inline constexpr const char* kTooManyFieldDefs = "Too many fielddefs. Please raise MEM_MAX_FIELDS value.";
 inline constexpr const char* kNotBuiltYet = "%s is not available in this version of the in-memory table";
 }  // namespace memmsg
 

@@ -24,7 +24,10 @@ struct TCustomMemTable::BookmarkData {
   int32_t unique_id;
 };
 
-TCustomMemTable::TCustomMemTable() : store_(std::make_unique<TMemCommon>(this)) {}
+TCustomMemTable::TCustomMemTable()
+    : store_(std::make_unique<TMemCommon>(this)), indexes_(std::make_unique<TMemIndexes>(*this)) {
+  current_index_ = &indexes_->RowOrder();
+}
 
 TCustomMemTable::~TCustomMemTable() {
   try {
@@ -52,13 +55,48 @@ void TCustomMemTable::InternalOpen() {
     }
   store_->SetHighestAutoInc(store_->AutoIncMinValue() - 1);
   store_->ComputeLayout(FieldDefs(), CalcFieldsSize(), OnSetupField);
-  rows_.clear();
   position_ = -1;
+  reposition_ = -1;
+  ResetIndexes();
   cursor_open_ = true;
+}
+
+void TCustomMemTable::DoAfterOpen() {
+  for (int i = 0; i < indexes_->Count(); ++i) (*indexes_)[i].SetOrdered(false);
+  indexes_->ReloadAll();
+  TDataSet::DoAfterOpen();
+}
+
+void TCustomMemTable::ResetIndexes() {
+  indexes_->ResetIndexes();
+  current_index_ = &indexes_->RowOrder();
+  sort_index_ = nullptr;
+  index_field_list_.Clear();
+  index_field_names_.clear();
+  index_name_.clear();
+}
+
+void TCustomMemTable::IndexRemoved(TMemIndex* index) {
+  if (index == sort_index_) sort_index_ = nullptr;
+  if (index == current_index_) {
+    current_index_ = &indexes_->RowOrder();
+    index_field_list_.Clear();
+  }
+}
+
+void TCustomMemTable::ResetAutoIncrement() {
+  auto_inc_field_ = nullptr;
+  store_->SetHighestAutoInc(store_->AutoIncMinValue() - 1);
+}
+
+void TCustomMemTable::DestroyAllFields() {
+  while (Fields().Count() > 0) Fields().Remove(&Fields()[Fields().Count() - 1]);
+  DestroyFields();  // rebuilds the flat field list
 }
 
 void TCustomMemTable::InternalClose() {
   ClearStoredRows();
+  ResetIndexes();
   position_ = -1;
   cursor_open_ = false;
   BindFields(false);
@@ -66,8 +104,12 @@ void TCustomMemTable::InternalClose() {
 }
 
 void TCustomMemTable::ClearStoredRows() {
-  rows_.clear();
-  rows_.shrink_to_fit();
+  for (int i = 0; i < indexes_->Count(); ++i) {
+    TMemIndex& index = (*indexes_)[i];
+    index.References().clear();
+    index.References().shrink_to_fit();
+    index.SetOrdered(true);
+  }
   position_ = -1;
   store_->ClearAllRecords();
 }
@@ -118,7 +160,8 @@ void TCustomMemTable::ClearCalcFields(TRecordBuffer buffer) {
 }
 
 TGetResult TCustomMemTable::GetRecord(TRecordBuffer buffer, TGetMode mode, bool /*do_check*/) {
-  const int n = static_cast<int>(rows_.size());
+  const auto& refs = current_index_->References();
+  const int n = static_cast<int>(refs.size());
   switch (mode) {
     case gmCurrent:
       if (position_ >= n) return grEOF;
@@ -140,7 +183,7 @@ TGetResult TCustomMemTable::GetRecord(TRecordBuffer buffer, TGetMode mode, bool 
       break;
   }
   TMemRecord* record = AsRecord(buffer);
-  TMemRecord* stored = rows_[static_cast<size_t>(position_)];
+  TMemRecord* stored = refs[static_cast<size_t>(position_)];
   store_->FreeVarBlocks(record);
   store_->ClearRecord(record);
   store_->MoveRecord(stored, record);
@@ -308,21 +351,41 @@ void TCustomMemTable::InternalPost() {
   if (State() == dsEdit) {
     TMemRecord* stored = store_->StoredRecord(buffer->SlotId);
     if (stored == nullptr) throw EMemTableInvalidRecord(memmsg::kInvalidRecord);
+    CheckUniqueKeys(buffer, stored);
     if (Modified()) {
       buffer->ChangeState = csModified;
       store_->SetDataModified(true);
     }
+    reposition_ = indexes_->ApplyRecordChange(TMemRecordChange::Edit, stored, buffer, position_);
     store_->TransferRecord(buffer, stored);
     stored->Flags |= kRecordStored;
   } else {
+    CheckUniqueKeys(buffer, nullptr);
     PostNewRecord(buffer, GetBookmarkFlag(ActiveBuffer()) == bfEOF);
   }
   store_->ClearModifiedFlags();
+  if (auto_reposition_ && reposition_ >= 0) position_ = reposition_;
+}
+
+void TCustomMemTable::CheckUniqueKeys(const TMemRecord* buffer, const TMemRecord* stored) {
+  if (!enable_indexes_) return;
+  for (int i = 0; i < indexes_->Count(); ++i) {
+    TMemIndex& index = (*indexes_)[i];
+    if (!(index.Options() & mtcoUnique) || (index.Options() & mtcoNonMaintained) || !index.Enabled()) continue;
+    const TMemIndex::KeyPosition found = index.FindKeyPosition(nullptr, buffer, false);
+    if (!found.found) continue;
+    for (int p = found.position; p < index.Count(); ++p) {
+      const TMemRecord* other = index.At(p);
+      if (store_->CompareKeys(index.KeyFields(), buffer, other, false, false) != 0) break;
+      if (other != stored) throw EMemTableDupKey(memmsg::kDuplicateKey);
+    }
+  }
 }
 
 void TCustomMemTable::InternalAddRecord(TRecordBuffer buffer, bool append) {
   auto guard = store_->Lock();
   insert_position_ = append ? -1 : position_ + 1;
+  CheckUniqueKeys(AsRecord(buffer), nullptr);
   PostNewRecord(AsRecord(buffer), append);
   store_->ClearModifiedFlags();
 }
@@ -330,20 +393,19 @@ void TCustomMemTable::InternalAddRecord(TRecordBuffer buffer, bool append) {
 void TCustomMemTable::PostNewRecord(TMemRecord* buffer, bool append) {
   TMemRecord* record = store_->CopyRecord(buffer, true);
   store_->FreeVarBlocks(buffer);
-  // An inserted row goes in front of the row that was current when the insert began.
-  int place = static_cast<int>(rows_.size());
-  if (!append && insert_position_ >= 0) place = std::clamp(insert_position_ - 1, 0, place);
-  record->Position = place;
+  // The row order files an inserted row in front of the row that was current when the insert began.
+  const int position = append ? -1 : insert_position_;
   try {
     store_->AppendRecord(record);
   } catch (const EMemTableFatalError&) {
-    // The record is stored all the same; keep it reachable so nothing is lost.
-    if (record->Flags & kRecordStored) rows_.insert(rows_.begin() + place, record);
-    else store_->FreeRecord(record, true, false);
+    // A record the store took despite the error stays reachable, so nothing is lost.
+    if (record->Flags & kRecordStored)
+      indexes_->ApplyRecordChange(TMemRecordChange::Insert, nullptr, record, position);
+    else
+      store_->FreeRecord(record, true, false);
     throw;
   }
-  rows_.insert(rows_.begin() + place, record);
-  position_ = place;
+  reposition_ = indexes_->ApplyRecordChange(TMemRecordChange::Insert, nullptr, record, position);
   store_->SetDataModified(true);
 }
 
@@ -354,9 +416,9 @@ void TCustomMemTable::InternalCancel() {
 
 void TCustomMemTable::InternalDelete() {
   auto guard = store_->Lock();
-  if (position_ < 0 || position_ >= static_cast<int>(rows_.size())) throw EMemTableInvalidRecord(memmsg::kInvalidRecord);
-  TMemRecord* record = rows_[static_cast<size_t>(position_)];
-  rows_.erase(rows_.begin() + position_);
+  if (position_ < 0 || position_ >= current_index_->Count()) throw EMemTableInvalidRecord(memmsg::kInvalidRecord);
+  TMemRecord* record = current_index_->At(position_);
+  reposition_ = indexes_->ApplyRecordChange(TMemRecordChange::Delete, record, nullptr, position_);
   store_->DeleteRecord(record);
   store_->SetDataModified(true);
 }
@@ -365,27 +427,22 @@ void TCustomMemTable::InternalDelete() {
 
 int TCustomMemTable::GetRecordCount() {
   CheckActive();
-  return static_cast<int>(rows_.size());
+  return current_index_->Count();
 }
 
 int TCustomMemTable::GetRecNo() {
   if (!Active()) return -1;
   const TMemRecord* buffer = AsRecord(ActiveBuffer());
-  if (buffer == nullptr || rows_.empty() || buffer->Position < 0) return -1;
+  if (buffer == nullptr || current_index_->Count() == 0 || buffer->Position < 0) return -1;
   return buffer->Position + 1;
 }
 
 void TCustomMemTable::InternalSetRecNo(int value) {
-  if (value == RecNo() || value < 1 || value > static_cast<int>(rows_.size())) return;
+  if (value == RecNo() || value < 1 || value > current_index_->Count()) return;
   DoBeforeScroll();
   position_ = value - 1;
   Resync();
   DoAfterScroll();
-}
-
-int TCustomMemTable::FindRow(const TMemRecord* stored) const {
-  auto it = std::find(rows_.begin(), rows_.end(), stored);
-  return it == rows_.end() ? -1 : static_cast<int>(it - rows_.begin());
 }
 
 TMemRecord* TCustomMemTable::BookmarkRecord(const TMemRecord* buffer) const {
@@ -398,7 +455,9 @@ void TCustomMemTable::InternalSetToRecord(TRecordBuffer buffer) {
     position_ = record->Position;
     return;
   }
-  const int row = FindRow(BookmarkRecord(record));
+  const TMemRecord* stored = BookmarkRecord(record);
+  if (stored == nullptr || store_->StoredRecord(stored->SlotId) != stored) return;
+  const int row = current_index_->FindRecordPosition(stored);
   if (row >= 0) position_ = row;
 }
 
@@ -439,12 +498,17 @@ bool TCustomMemTable::BookmarkValid(const TBookmark& bookmark) {
 int TCustomMemTable::CompareBookmarks(const TBookmark& a, const TBookmark& b) {
   BookmarkData x, y;
   if (!cursor_open_ || !DecodeBookmark(a, x) || !DecodeBookmark(b, y)) return 0;
-  return x.slot_id < y.slot_id ? -1 : (x.slot_id > y.slot_id ? 1 : 0);
+  auto sign = [](int64_t v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); };
+  if (current_index_->RowOrder()) return sign(static_cast<int64_t>(x.slot_id) - y.slot_id);
+  auto guard = store_->Lock();
+  if (int r = store_->CompareRecordFields(current_index_->KeyFields(), x.record, y.record, false, false)) return sign(r);
+  if (int r = sign(static_cast<int64_t>(x.record->Position) - y.record->Position)) return r;
+  return sign(static_cast<int64_t>(x.slot_id) - y.slot_id);
 }
 
 void TCustomMemTable::InternalGotoBookmark(const TBookmark& bookmark) {
   BookmarkData data;
-  const int row = DecodeBookmark(bookmark, data) ? FindRow(data.record) : -1;
+  const int row = DecodeBookmark(bookmark, data) ? current_index_->FindRecordPosition(data.record) : -1;
   if (row < 0) throw EMemTableError(Format(memmsg::kBookmarkNotFound, kMissingBookmark));
   position_ = row;
 }

@@ -11,6 +11,14 @@ constexpr uint32_t kSystemObjectFlags = 0x80000002;
 constexpr uint32_t kQueryKindFlags = 0xF0;  // 0 select; crosstab, delete, update, append, make-table, ... above
 constexpr int kObjectTypeMask = 0x7F;
 constexpr uint32_t kObjectIdMask = 0x00FFFFFF;
+// Property blobs take a few kilobytes; a damaged header must not make the catalog read megabytes per table.
+constexpr uint32_t kMaxPropertiesSize = 1 << 20;
+
+uint32_t StoredLength(std::span<const uint8_t> long_value_field) {
+  if (long_value_field.size() < 4) return 0;
+  const auto* b = long_value_field.data();
+  return (b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24)) & 0x3FFFFFFF;
+}
 
 int Column(const TableReader& reader, const char* name) {
   const int index = reader.FindColumn(name);
@@ -36,7 +44,8 @@ std::vector<CatalogObject> ReadCatalog(MdbHandle* mdb, const AccessHeader& heade
     object.name = reader.Get(name).AsString();
     object.type = static_cast<int>(reader.Get(type).AsInt64()) & kObjectTypeMask;
     object.flags = static_cast<uint32_t>(reader.Get(flags).AsInt64());
-    if (object.type == MDB_TABLE && properties >= 0 && !reader.IsNull(properties)) {
+    if (object.type == MDB_TABLE && properties >= 0 && !reader.IsNull(properties) &&
+        StoredLength(reader.RawField(properties)) <= kMaxPropertiesSize) {
       // Properties only add the Required flags; a damaged blob must not hide the table.
       try {
         object.properties = reader.Get(properties).AsBytes();

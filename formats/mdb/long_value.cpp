@@ -1,6 +1,6 @@
 #include "formats/mdb/long_value.h"
 
-#include <algorithm>
+#include <unordered_set>
 
 #include "formats/storage.h"
 
@@ -47,11 +47,11 @@ std::vector<uint8_t> ReadLongValue(PageSource& pages, std::span<const uint8_t> f
     return {data.begin(), data.begin() + length};
   }
   std::vector<uint8_t> out;
-  // A chain with more links than the file has rows (or than the value has bytes) loops.
-  const uint64_t max_links = std::min<uint64_t>(length, pages.header().page_count * 256);
-  for (uint64_t links = 0; out.size() < length; ++links) {
+  // Each row may appear once in a chain; meeting one again means the chain loops.
+  std::unordered_set<uint32_t> visited;
+  while (out.size() < length) {
     if (pointer == 0) Damaged("ends short of its stored length");
-    if (links > max_links) Damaged("has a chain that loops");
+    if (!visited.insert(pointer).second) Damaged("has a chain that loops");
     std::span<const uint8_t> row = PointedRow(pages, pointer);
     if (row.size() < 4) Damaged("has a truncated link");
     pointer = U32(row, 0);

@@ -82,11 +82,15 @@ bool TableReader::Next() {
   }
 }
 
+std::span<const uint8_t> TableReader::RawField(size_t column) const {
+  const MdbField& field = fields_[column];
+  if (field.is_null || field.siz <= 0) return {};
+  return std::span<const uint8_t>(mdb_->pg_buf + field.start, field.siz);
+}
+
 Value TableReader::Get(size_t column) {
   const MdbField& field = fields_[column];
-  std::span<const uint8_t> bytes;
-  if (!field.is_null && field.siz > 0) bytes = std::span<const uint8_t>(mdb_->pg_buf + field.start, field.siz);
-  return DecodeField(*columns_[field.colnum], field.is_null, bytes, context_);
+  return DecodeField(*columns_[field.colnum], field.is_null, RawField(column), context_);
 }
 
 }  // namespace vantor::formats::mdb

@@ -33,6 +33,8 @@ class TableReader {
   // Page and row of the current row.
   int64_t RowId() const { return (static_cast<int64_t>(page_) << 8) | current_row_; }
   Value Get(size_t column);
+  // The field's bytes as stored in the row (for a memo or OLE field, its 12-byte header and inline data).
+  std::span<const uint8_t> RawField(size_t column) const;
   bool IsNull(size_t column) const { return fields_[column].is_null; }
 
  private:

@@ -110,3 +110,29 @@ TEST(AccessFile, MissingFilesOtherFilesAndUnknownTablesAreClearErrors) {
 
 }  // namespace
 }  // namespace vantor::formats::mdb
+
+namespace vantor::formats::mdb {
+namespace {
+
+std::string RunCli(const std::string& arguments) {
+  std::string out;
+  FILE* pipe = popen((std::string(VANTOR_CLI_PATH) + " " + arguments + " 2>&1").c_str(), "r");
+  char buffer[4096];
+  for (size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  if (pipe) pclose(pipe);
+  return out;
+}
+
+TEST(AccessFile, CommandLineToolReadsAccessFiles) {
+  VANTOR_REQUIRE_TESTDATA("access/testV2007.accdb", path);
+  const std::string file = "'" + path.string() + "'";
+  EXPECT_EQ(RunCli("tables " + file), "Table1\nTable2\nTable3\nTable4\n");
+  EXPECT_EQ(RunCli("schema " + file + " Table3"), "a\t3\t0\t0\nb\t202\t50\t0\n");
+  EXPECT_EQ(RunCli("dump " + file + " table1"),
+            "\"A\",\"B\",\"C\",\"D\",\"E\",\"F\",\"G\",\"H\",\"I\"\r\n"
+            "\"a\",\"b\",0,0,0,0,1981-12-12 00:00:00,0,0\r\n"
+            "\"abcdefg\",\"hijklmnop\",2,222,333333333,444.555,1974-09-21 00:00:00,3.5,1\r\n");
+}
+
+}  // namespace
+}  // namespace vantor::formats::mdb

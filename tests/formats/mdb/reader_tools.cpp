@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -58,6 +59,10 @@ std::string ShellQuote(const std::string& text) {
 
 bool HaveProgram(const std::string& name) {
   return std::system(("command -v " + ShellQuote(name) + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+bool HaveMdbReader() {
+  return HaveProgram("node") && std::filesystem::exists(::vantor::testing::ReadersDir() / "node_modules/mdb-reader");
 }
 
 std::string RunCommand(const std::string& command) {

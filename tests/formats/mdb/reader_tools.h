@@ -14,6 +14,8 @@ namespace vantor::formats::mdb::testing {
 std::string RunCommand(const std::string& command);
 std::string ShellQuote(const std::string& text);
 bool HaveProgram(const std::string& name);
+// Whether node and the pinned mdb-reader package (npm ci in tests/readers) are installed.
+bool HaveMdbReader();
 
 // Parses CSV as mdb-export writes it (quotes doubled, quoted fields may span lines). A field written as the
 // bare word NUL (the null marker the tests ask for) becomes `kNull`.

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "formats/xls/byte_io.h"
@@ -305,6 +306,26 @@ TEST_F(XlsStorageTest, SheetListOfTheGlobalsFollowsNewAndDroppedSheets) {
   std::vector<std::string> names;
   for (const TableInfo& t : OpenWorkbook(path)->ListTables()) names.push_back(t.name);
   EXPECT_EQ(names, (std::vector<std::string>{"Blätt1", "Blätt3", "Formate", "neu"}));
+}
+
+TEST_F(XlsStorageTest, CellsWrittenIntoAnEmptySheetComeBeforeItsWindowSettings) {
+  VANTOR_REQUIRE_TESTDATA("excel/namesdemo.xls", sample);
+  std::filesystem::copy_file(sample, path);
+  {
+    auto storage = OpenWorkbook(path);
+    EXPECT_TRUE(storage->Columns("Sheet2").empty());
+    EXPECT_THROW(storage->InsertRow("Sheet2", {}), StorageError);
+    storage->AddColumn("Sheet2", Col("first", adVarWChar));
+    storage->InsertRow("Sheet2", {Value("value")});
+  }
+  const WorkbookFile file = ReadWorkbookFile(path);
+  const Sheet& sheet = file.book.sheets[1];
+  auto has = [](const std::vector<RawRecord>& records, uint16_t id) {
+    return std::any_of(records.begin(), records.end(), [id](const RawRecord& r) { return r.id == id; });
+  };
+  EXPECT_FALSE(has(sheet.head, 0x023E));
+  EXPECT_TRUE(has(sheet.tail, 0x023E));
+  EXPECT_EQ(ReadAll(*OpenWorkbook(path), "Sheet2"), (std::vector<Row>{{Value("value")}}));
 }
 
 // A BIFF5 (Excel 5.0/95) workbook, built record by record: code page 1252 text, a number, read only.

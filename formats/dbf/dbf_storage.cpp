@@ -136,6 +136,8 @@ DbfStorage::Entry& DbfStorage::Find(const std::string& table) {
 }
 
 std::shared_ptr<DbfTable> DbfStorage::Open(Entry& entry) {
+  // A table another program wrote to since we opened it is read afresh.
+  if (entry.table && entry.table->IsStale()) entry.table.reset();
   if (!entry.table) entry.table = DbfTable::Open(entry.dbf_path, entry.name);
   return entry.table;
 }
@@ -147,7 +149,7 @@ std::shared_ptr<DbfTable> DbfStorage::OpenForWrite(Entry& entry) {
 }
 
 void DbfStorage::Forget(Entry& entry) {
-  if (entry.table) entry.table->Close();
+  // Cursors still open keep the old files (and read them to the end); the next use opens the table again.
   entry.table.reset();
 }
 

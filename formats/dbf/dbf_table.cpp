@@ -192,13 +192,21 @@ int64_t DbfTable::Insert(const Row& row) {
   EnsureWritable();
   if (header_.record_count == 0xFFFFFFFFu) throw StorageError("table '" + name_ + "' is full");
   Row filled;
-  const TableHeader before = header_;
+  // The counters move only for rows that are written.
+  std::vector<uint32_t> counters;
+  for (const FieldDescriptor& f : header_.fields)
+    if (f.IsAutoIncrement()) counters.push_back(f.autoinc_next);
+  auto restore_counters = [&] {
+    size_t k = 0;
+    for (FieldDescriptor& f : header_.fields)
+      if (f.IsAutoIncrement()) f.autoinc_next = counters[k++];
+  };
   FillAutoIncrement(row, filled, true);
   std::string record;
   try {
     record = EncodeWithMemos(filled.empty() ? row : filled);
   } catch (...) {
-    header_ = before;  // the counters move only for rows that are written
+    restore_counters();
     throw;
   }
   const int64_t index = header_.record_count;
@@ -217,7 +225,7 @@ int64_t DbfTable::Insert(const Row& row) {
     WriteCountAndDate();
     WriteAutoIncrement();
   } catch (...) {
-    header_ = before;
+    restore_counters();
     written_count_ = header_.record_count;
     throw;
   }
@@ -308,6 +316,20 @@ void DbfTable::Rollback() {
   file_.WriteAt(end, "\x1A");
   file_.Truncate(end + 1);  // rows appended since Begin go; nothing of the table lies beyond its end marker
   transaction_.reset();
+}
+
+bool DbfTable::IsStale() const {
+  if (transaction_ || !file_.is_open()) return false;
+  char prefix[12];
+  if (file_.ReadAt(0, prefix, sizeof prefix) != sizeof prefix) return true;
+  uint32_t count = 0;
+  uint16_t header_length = 0, record_length = 0;
+  std::memcpy(&count, prefix + 4, 4);
+  std::memcpy(&header_length, prefix + 8, 2);
+  std::memcpy(&record_length, prefix + 10, 2);
+  if (header_.version == 0x02) return false;  // read only, and laid out differently
+  return static_cast<uint8_t>(prefix[0]) != header_.version || count != written_count_ ||
+         header_length != header_.header_length || record_length != header_.record_length;
 }
 
 void DbfTable::Close() {

@@ -48,6 +48,8 @@ class DbfTable : public std::enable_shared_from_this<DbfTable> {
 
   // Releases the files (before the table's files are renamed or deleted).
   void Close();
+  // Whether another writer changed the table since it was opened (its header no longer matches ours).
+  bool IsStale() const;
 
  private:
   DbfTable() = default;

@@ -75,6 +75,40 @@ bool ParsePlainDecimal(const char* p, size_t n, TBcd& out) {
   return true;
 }
 
+// Writes `value` with exactly `decimals` places ("-12.50"); false when it has more significant places.
+bool FormatFixed(const TBcd& value, int decimals, char* out, size_t& len) {
+  const int precision = std::min<int>(value.Precision, 64);
+  const int scale = std::min(value.Scale(), 63);
+  const int int_digits = precision - scale;  // may be negative: 0.00xy
+  auto digit = [&](int position) {  // position 0 is the first digit after the point, -1 the units
+    const int index = int_digits + position;
+    return index >= 0 && index < precision ? value.Digit(index) : 0;
+  };
+  int last = scale - 1;  // last significant decimal place
+  while (last >= 0 && digit(last) == 0) --last;
+  if (last >= decimals) return false;
+  bool any = false;
+  len = 0;
+  char int_part[70];
+  size_t int_len = 0;
+  for (int i = 0; i < int_digits; ++i) {
+    const int d = value.Digit(i);
+    if (d == 0 && int_len == 0) continue;
+    int_part[int_len++] = static_cast<char>('0' + d);
+    any = true;
+  }
+  for (int k = 0; k <= last; ++k) any = any || digit(k) != 0;
+  if (value.IsNegative() && any) out[len++] = '-';
+  if (int_len == 0) out[len++] = '0';
+  std::memcpy(out + len, int_part, int_len);
+  len += int_len;
+  if (decimals > 0) {
+    out[len++] = '.';
+    for (int k = 0; k < decimals; ++k) out[len++] = static_cast<char>('0' + digit(k));
+  }
+  return true;
+}
+
 void CivilFromDays(int64_t days, int& year, int& month, int& day) {
   // Inverse of DaysFromCivil (Howard Hinnant's algorithm shifted to 0001-01-01).
   int64_t z = days + 719468 - 719162;
@@ -392,24 +426,23 @@ void RecordCodec::EncodeField(const FieldDescriptor& f, int index, const Value& 
       return;
     }
     case 'N': case 'F': {
-      std::string text;
-      if (v.kind() == Value::Kind::Int16 || v.kind() == Value::Kind::Int32 || v.kind() == Value::Kind::Int64) {
-        text = std::to_string(v.AsInt64());
-        if (f.decimals > 0) text += "." + std::string(f.decimals, '0');
-      } else {
-        text = v.AsBcd().ToString();
-        size_t point = text.find('.');
-        size_t places = point == std::string::npos ? 0 : text.size() - point - 1;
-        if (places > f.decimals)
-          FieldError(f, "the value " + text + " has more than " + std::to_string(f.decimals) + " decimals");
+      char text[96];
+      size_t len = 0;
+      const Value::Kind kind = v.kind();
+      if (kind == Value::Kind::Int16 || kind == Value::Kind::Int32 || kind == Value::Kind::Int64) {
+        len = static_cast<size_t>(std::to_chars(text, text + 40, v.AsInt64()).ptr - text);
         if (f.decimals > 0) {
-          if (point == std::string::npos) text += '.';
-          text.append(f.decimals - places, '0');
+          text[len++] = '.';
+          for (int k = 0; k < f.decimals && len < sizeof text; ++k) text[len++] = '0';
         }
+      } else {
+        const TBcd bcd = kind == Value::Kind::Bcd ? v.get<TBcd>() : v.AsBcd();
+        if (!FormatFixed(bcd, f.decimals, text, len))
+          FieldError(f, "the value " + bcd.ToString() + " has more than " + std::to_string(f.decimals) + " decimals");
       }
-      if (text.size() > n)
-        FieldError(f, "the value " + text + " does not fit in " + std::to_string(n) + " characters");
-      std::memcpy(dst + (n - text.size()), text.data(), text.size());
+      if (len > n)
+        FieldError(f, "the value " + std::string(text, len) + " does not fit in " + std::to_string(n) + " characters");
+      std::memcpy(dst + (n - len), text, len);
       return;
     }
     case 'L': *dst = v.AsBoolean() ? 'T' : 'F'; return;
@@ -419,9 +452,8 @@ void RecordCodec::EncodeField(const FieldDescriptor& f, int index, const Value& 
       int y, m, d;
       CivilFromDays(dt.ms / DateTime::kMsPerDay, y, m, d);
       if (y < 1 || y > 9999) FieldError(f, "the date is out of range");
-      char buf[9];
-      std::snprintf(buf, sizeof buf, "%04d%02d%02d", y, m, d);
-      std::memcpy(dst, buf, 8);
+      const int parts[8] = {y / 1000, y / 100 % 10, y / 10 % 10, y % 10, m / 10, m % 10, d / 10, d % 10};
+      for (int k = 0; k < 8; ++k) dst[k] = static_cast<char>('0' + parts[k]);
       return;
     }
     case 'T': {

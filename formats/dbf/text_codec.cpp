@@ -213,12 +213,24 @@ void TextCodec::Decode(std::string_view bytes, std::string& out) const {
 
 bool TextCodec::Encode(std::string_view utf8, std::string& out) const {
   if (utf8_) {
-    for (size_t i = 0; i < utf8.size();)
-      if (NextCodePoint(utf8, i) == 0xFFFD) return false;
+    for (size_t i = 0; i < utf8.size();) {
+      const size_t at = i;
+      if (NextCodePoint(utf8, i) == 0xFFFD && utf8.compare(at, 3, "\xEF\xBF\xBD") != 0) return false;
+    }
     out.append(utf8);
     return true;
   }
-  for (size_t i = 0; i < utf8.size();) {
+  const size_t n = utf8.size();
+  for (size_t i = 0; i < n;) {
+    if (ascii_identity_) {  // runs of ASCII go across in one piece
+      size_t run = i;
+      while (run < n && static_cast<unsigned char>(utf8[run]) < 0x80 && utf8[run] != '\0') ++run;
+      if (run > i) {
+        out.append(utf8.data() + i, run - i);
+        i = run;
+        continue;
+      }
+    }
     const char32_t cp = NextCodePoint(utf8, i);
     if (cp > 0xFFFF) return false;
     const uint32_t r = reverse_[cp];
@@ -230,8 +242,8 @@ bool TextCodec::Encode(std::string_view utf8, std::string& out) const {
     if ((r >> 24) == 1) {
       out.push_back(static_cast<char>(r & 0xFF));
     } else {
-      out.push_back(static_cast<char>((r >> 8) & 0xFF));
-      out.push_back(static_cast<char>(r & 0xFF));
+      const char pair[2] = {static_cast<char>((r >> 8) & 0xFF), static_cast<char>(r & 0xFF)};
+      out.append(pair, 2);
     }
   }
   return true;

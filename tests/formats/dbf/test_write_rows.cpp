@@ -193,6 +193,23 @@ TEST(WriteRows, FailedWritesLeaveTheFilesAsTheyWereAndNameTheField) {
   EXPECT_EQ(ReadFile(dir.path() / "t.dbf"), dbf_before);
 }
 
+TEST(WriteRows, NumbersKeepTheirExactDecimals) {
+  ScratchDir dir;
+  auto storage = OpenDirectory(dir.str());
+  storage->CreateTable("t", {Numeric("n", 6, 3)});
+  const char* values[] = {"0.001", "-0.5", "100", "-999.999", "0", "12.340"};
+  for (const char* v : values) storage->InsertRow("t", {Value(TBcd::Parse(v))});
+  storage->InsertRow("t", {Value(int32_t{-42})});
+  storage->InsertRow("t", {Value(0.125)});
+  storage->InsertRow("t", {Value(Currency::Parse("1.5"))});
+  EXPECT_EQ(ReadWithEngine(*storage, "t"), (testing::Table{{"0.001"}, {"-0.5"}, {"100"}, {"-999.999"}, {"0"},
+                                                           {"12.34"}, {"-42"}, {"0.125"}, {"1.5"}}));
+  EXPECT_NE(ReadFile(dir.path() / "t.dbf").find("  -0.500  100.000"), std::string::npos);
+  EXPECT_THROW(storage->InsertRow("t", {Value(TBcd::Parse("0.0001"))}), StorageError);
+  EXPECT_THROW(storage->InsertRow("t", {Value(TBcd::Parse("-1000"))}), StorageError);
+  EXPECT_THROW(storage->InsertRow("t", {Value(0.1 + 0.2)}), StorageError);  // 0.30000000000000004
+}
+
 TEST(WriteRows, HeaderCountDateAndAutoIncrementSurviveReopening) {
   ScratchDir dir;
   {
@@ -270,6 +287,26 @@ TEST(WriteRows, TransactionsCommitOrRollBackEveryChange) {
   ASSERT_EQ(after.size(), 2u);
   EXPECT_EQ(after[0][0], "two");
   EXPECT_EQ(after[1][0], "three");
+}
+
+TEST(WriteRows, ChangesByAnotherWriterAreSeenAndOpenCursorsFinish) {
+  ScratchDir dir;
+  auto first = OpenDirectory(dir.str());
+  first->CreateTable("t", {Col("v", adVarWChar, 10)});
+  first->InsertRow("t", {Value("a")});
+  EXPECT_EQ(ReadWithEngine(*first, "t").size(), 1u);
+  auto second = OpenDirectory(dir.str());
+  second->InsertRow("t", {Value("b")});
+  EXPECT_EQ(ReadWithEngine(*first, "t"), (testing::Table{{"a"}, {"b"}}));
+  // A structure change under an open cursor: the cursor reads the table as it was.
+  auto cursor = first->Scan("t");
+  first->AddColumn("t", Col("w", adInteger));
+  Row row;
+  ASSERT_TRUE(cursor->Next(row));
+  EXPECT_EQ(row, (Row{Value("a")}));
+  ASSERT_TRUE(cursor->Next(row));
+  EXPECT_FALSE(cursor->Next(row));
+  EXPECT_EQ(first->Columns("t").size(), 2u);
 }
 
 TEST(WriteRows, PackRemovesDeletedRowsForGood) {

@@ -15,7 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class DamagedFiles : public ::testing::Test {
+class DamagedAccessFiles : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() / ("vantor_mdb_damaged_" + std::to_string(getpid()));
@@ -67,7 +67,7 @@ void PutU16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
   b[at + 1] = static_cast<uint8_t>(v >> 8);
 }
 
-TEST_F(DamagedFiles, BrokenHeadersAndSizesAreRejectedAtOpen) {
+TEST_F(DamagedAccessFiles, BrokenHeadersAndSizesAreRejectedAtOpen) {
   VANTOR_REQUIRE_TESTDATA("access/testV2000.mdb", sample);
   const std::vector<uint8_t> good = Load(sample);
 
@@ -87,7 +87,7 @@ TEST_F(DamagedFiles, BrokenHeadersAndSizesAreRejectedAtOpen) {
   EXPECT_FALSE(ReadEverything(Write(jet3)).empty());
 }
 
-TEST_F(DamagedFiles, BrokenCatalogAndTableDefinitionsAreErrors) {
+TEST_F(DamagedAccessFiles, BrokenCatalogAndTableDefinitionsAreErrors) {
   VANTOR_REQUIRE_TESTDATA("access/testV2000.mdb", sample);
   const std::vector<uint8_t> good = Load(sample);
   constexpr size_t page = 4096;
@@ -118,7 +118,7 @@ TEST_F(DamagedFiles, BrokenCatalogAndTableDefinitionsAreErrors) {
   EXPECT_NE(ReadEverything(Write(b)).find("usage map"), std::string::npos);
 }
 
-TEST_F(DamagedFiles, RandomDamageNeverCrashesOrHangs) {
+TEST_F(DamagedAccessFiles, RandomDamageNeverCrashesOrHangs) {
   size_t errors = 0, readable = 0;
   for (const char* name : {"access/testV2000.mdb", "access/testV1997.mdb", "access/testV2007.accdb",
                            "access/fixedNumericTestV2000.mdb", "access/queryTestV2000.mdb",

@@ -41,7 +41,7 @@ std::vector<uint8_t> DecimalBytes(bool negative, uint32_t w0, uint32_t w1, uint3
   return bytes;
 }
 
-TEST(FieldValues, DecimalsAreExactWithTheirScale) {
+TEST(JetFieldValues, DecimalsAreExactWithTheirScale) {
   EXPECT_EQ(DecodeDecimal(DecimalBytes(false, 0, 0, 0, 12345), 2).ToString(), "123.45");
   EXPECT_EQ(DecodeDecimal(DecimalBytes(true, 0, 0, 0, 5), 3).ToString(), "-0.005");
   // 2^32 + 1: the words are ordered most significant first.
@@ -52,7 +52,7 @@ TEST(FieldValues, DecimalsAreExactWithTheirScale) {
   EXPECT_THROW(DecodeDecimal(DecimalBytes(false, 0, 0, 0, 1), 200), StorageError);
 }
 
-TEST(FieldValues, CurrencyAndNumbersComeFromTheirStoredBits) {
+TEST(JetFieldValues, CurrencyAndNumbersComeFromTheirStoredBits) {
   EXPECT_EQ(Decode(MDB_MONEY, BytesOf<int64_t>(-9223372036854775807LL)),
             Value(Currency::FromScaled(-9223372036854775807LL)));
   EXPECT_EQ(Decode(MDB_MONEY, BytesOf<int64_t>(35000)).AsString(), "3.5");
@@ -65,7 +65,7 @@ TEST(FieldValues, CurrencyAndNumbersComeFromTheirStoredBits) {
   EXPECT_EQ(Decode(kMdbBigInt, BytesOf<int64_t>(1LL << 60)), Value(int64_t{1LL << 60}));
 }
 
-TEST(FieldValues, DatesBeforeAndAfter1900AreExactToTheSecond) {
+TEST(JetFieldValues, DatesBeforeAndAfter1900AreExactToTheSecond) {
   EXPECT_EQ(Decode(MDB_DATETIME, BytesOf<double>(27293.0)).AsString(), "1974-09-21");
   // Negative OLE dates count the day backwards but the time forwards: -1.25 is 1899-12-29 06:00.
   EXPECT_EQ(Decode(MDB_DATETIME, BytesOf<double>(-1.25)).get<DateTime>().ToIsoSeconds(), "1899-12-29 06:00:00");
@@ -76,7 +76,7 @@ TEST(FieldValues, DatesBeforeAndAfter1900AreExactToTheSecond) {
   EXPECT_THROW(Decode(MDB_DATETIME, BytesOf<double>(1e300)), StorageError);
 }
 
-TEST(FieldValues, GuidsTextAndBinary) {
+TEST(JetFieldValues, GuidsTextAndBinary) {
   std::vector<uint8_t> guid{0x78, 0x56, 0x34, 0x12, 0xBC, 0x9A, 0xF0, 0xDE, 1, 2, 3, 4, 5, 6, 7, 8};
   EXPECT_EQ(Decode(MDB_REPID, guid).get<Guid>().ToString(), "{12345678-9ABC-DEF0-0102-030405060708}");
   EXPECT_EQ(Decode(MDB_TEXT, {0xFF, 0xFE, 'h', 'i'}), Value("hi"));
@@ -84,7 +84,7 @@ TEST(FieldValues, GuidsTextAndBinary) {
   EXPECT_EQ(Decode(MDB_BINARY, {0, 1, 2}), Value(Bytes{0, 1, 2}));
 }
 
-TEST(FieldValues, NullsYesNoAndTruncatedValues) {
+TEST(JetFieldValues, NullsYesNoAndTruncatedValues) {
   FieldContext context;
   const MdbColumn yes_no = ColumnOf(MDB_BOOL);
   // A Yes/No column keeps its value in the null mask: "null" there means No.
@@ -98,7 +98,7 @@ TEST(FieldValues, NullsYesNoAndTruncatedValues) {
   EXPECT_THROW(Decode(MDB_NUMERIC, {0, 1}), StorageError);
 }
 
-TEST(ColumnTypes, AdoCodesSizesAndScales) {
+TEST(JetColumnTypes, AdoCodesSizesAndScales) {
   MdbColumn text = ColumnOf(MDB_TEXT, 100);
   EXPECT_EQ(DescribeColumn(text, JetVersion::Jet4, false).defined_size, 50);  // two bytes a character
   EXPECT_EQ(DescribeColumn(text, JetVersion::Jet3, false).defined_size, 100);

@@ -57,7 +57,7 @@ std::vector<uint8_t> Link(uint32_t page, uint8_t row, std::vector<uint8_t> data)
   return bytes;
 }
 
-TEST(LongValue, InlineAndSinglePageValuesAreWhole) {
+TEST(JetLongValue, InlineAndSinglePageValuesAreWhole) {
   MemoryPages pages;
   std::vector<uint8_t> field = Header(0x80000000u | 3, 0, 0);
   field.insert(field.end(), {'a', 'b', 'c'});
@@ -67,7 +67,7 @@ TEST(LongValue, InlineAndSinglePageValuesAreWhole) {
   EXPECT_EQ(ReadLongValue(pages, Header(0x40000000u | 4, 5, 1)), (std::vector<uint8_t>{'x', 'y', 'z', 'w'}));
 }
 
-TEST(LongValue, ChainsAcrossPagesAreJoinedInOrder) {
+TEST(JetLongValue, ChainsAcrossPagesAreJoinedInOrder) {
   MemoryPages pages;
   std::vector<uint8_t> big(3000, 'q');
   pages.AddPage(7, {Link(9, 1, big)});
@@ -78,7 +78,7 @@ TEST(LongValue, ChainsAcrossPagesAreJoinedInOrder) {
   EXPECT_EQ(std::string(value.end() - 3, value.end()), "end");
 }
 
-TEST(LongValue, DamagedValuesAreErrorsNotGuesses) {
+TEST(JetLongValue, DamagedValuesAreErrorsNotGuesses) {
   MemoryPages pages;
   // Inline data shorter than its length.
   std::vector<uint8_t> field = Header(0x80000000u | 10, 0, 0);

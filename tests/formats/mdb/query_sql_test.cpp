@@ -13,7 +13,7 @@ QueryPart Part(int attribute, int flag, std::string name1, std::string name2, st
   return {attribute, flag, std::move(name1), std::move(name2), std::move(expression)};
 }
 
-TEST(QuerySql, ColumnsTablesFiltersAndOrder) {
+TEST(AccessQuerySql, ColumnsTablesFiltersAndOrder) {
   const std::vector<QueryPart> parts{
       Part(kQueryType, 1, "", "", ""),
       Part(kQueryOptions, 0x10 | 0x20, "25", "", ""),
@@ -31,7 +31,7 @@ TEST(QuerySql, ColumnsTablesFiltersAndOrder) {
             "GROUP BY Region HAVING Sum(Amount) > 10 ORDER BY Sum(Amount) DESC, Region");
 }
 
-TEST(QuerySql, JoinsNestInTheirOrderAndKeepTheirSide) {
+TEST(AccessQuerySql, JoinsNestInTheirOrderAndKeepTheirSide) {
   const std::vector<QueryPart> parts{
       Part(kQueryTable, -1, "A", "", ""),
       Part(kQueryTable, -1, "B", "", ""),
@@ -47,14 +47,14 @@ TEST(QuerySql, JoinsNestInTheirOrderAndKeepTheirSide) {
             "SELECT * FROM ([A] INNER JOIN [C] AS [C1] ON (A.x = C1.x) AND (A.z = C1.z)) RIGHT JOIN [B] ON B.y = A.y, [D]");
 }
 
-TEST(QuerySql, DistinctAndDistinctRow) {
+TEST(AccessQuerySql, DistinctAndDistinctRow) {
   EXPECT_EQ(BuildSelectSql({Part(kQueryOptions, 0x02, "", "", ""), Part(kQueryTable, -1, "T", "", "")}),
             "SELECT DISTINCT * FROM [T]");
   EXPECT_EQ(BuildSelectSql({Part(kQueryOptions, 0x08, "", "", ""), Part(kQueryTable, -1, "T", "", "")}),
             "SELECT DISTINCTROW * FROM [T]");
 }
 
-TEST(QuerySql, SavedSelectQueriesAreViewsWithTheirSql) {
+TEST(AccessQuerySql, SavedSelectQueriesAreViewsWithTheirSql) {
   VANTOR_REQUIRE_TESTDATA("access/queryTestV2000.mdb", path);
   auto storage = OpenAccessFile(path.string());
   std::vector<std::string> views;

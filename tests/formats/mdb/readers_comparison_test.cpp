@@ -219,7 +219,7 @@ namespace fs = std::filesystem;
 using namespace testing;
 
 // A sample file copied with some stored values replaced, to hold what the samples lack.
-class PatchedSample : public ::testing::Test {
+class PatchedAccessSample : public ::testing::Test {
  protected:
   void TearDown() override {
     if (!path_.empty()) fs::remove(path_);
@@ -263,7 +263,7 @@ class PatchedSample : public ::testing::Test {
 
 // testV2000.mdb with dates before 1900, a double that needs 17 digits, the extreme currency and the
 // smallest Long Integer.
-TEST_F(PatchedSample, ValuesAreExactWhereTheReadersDisagree) {
+TEST_F(PatchedAccessSample, ValuesAreExactWhereTheReadersDisagree) {
   if (!Load("testV2000.mdb")) GTEST_SKIP() << "sample file not present";
   Patch<double>(27293.0, -36522.5);  // 1974-09-21 -> 1800-01-01 12:00
   Patch<double>(29932.0, -1.25);     // 1981-12-12 -> 1899-12-29 06:00
@@ -315,7 +315,7 @@ using namespace testing;
 
 // Jet 3 keeps 8-bit text in the code page of the machine that wrote it; the file does not say which one
 // reliably, so the user's choice (VANTOR_JET3_CODEPAGE, else the locale's) decides.
-TEST_F(PatchedSample, Jet3TextIsReadInTheChosenCodePage) {
+TEST_F(PatchedAccessSample, Jet3TextIsReadInTheChosenCodePage) {
   if (!Load("testV1997.mdb")) GTEST_SKIP() << "sample file not present";
   PatchBytes("abcdefg", "\xD6\xD0\xCE\xC4" "abc");  // "中文abc" in code page 936
   const std::string path = Save();

@@ -315,7 +315,15 @@ void SheetTable::SetCell(SheetRow& row, uint16_t col, const Value& value, const 
     case Value::Kind::Bytes:
       throw StorageError("binary values cannot be stored in a workbook (column '" + column.name + "')");
     default: {
-      const double d = v.AsDouble();
+      double d;
+      try {
+        d = v.AsDouble();
+        if (v.kind() == Value::Kind::Int64 && (std::fabs(d) >= 9.3e18 || static_cast<int64_t>(d) != v.get<int64_t>()))
+          throw EConvertError(std::to_string(v.get<int64_t>()) + " cannot be held exactly as a floating point value");
+      } catch (const EConvertError& e) {
+        // Excel numbers are doubles: an integer beyond 2^53 would come back as another number.
+        throw StorageError("column '" + column.name + "': " + e.what() + " (a workbook stores numbers as doubles)");
+      }
       if (!std::isfinite(d)) throw StorageError("a workbook cannot store an infinite or undefined number");
       cell.kind = Cell::Kind::kNumber;
       cell.number = d;

@@ -201,6 +201,9 @@ TEST_F(XlsStorageTest, LimitsGiveClearErrorsAndLeaveTheFileAsItWas) {
                "32,767");
   expect_error([&] { storage->InsertRow("people", {Value("a"), Value(1.0 / 0.0), Value(), Value()}); }, "infinite");
   expect_error([&] { storage->InsertRow("people", {Value("a"), Value()}); }, "values");
+  expect_error([&] { storage->InsertRow("people", {Value("a"), Value(int64_t{9007199254740993}), Value(), Value()}); },
+               "doubles");
+  expect_error([&] { storage->InsertRow("people", {Value(Bytes{1, 2}), Value(), Value(), Value()}); }, "binary");
   expect_error([&] { storage->InsertRow("people", {Value("a"), Value(), Value(DateTime::FromDate(1850, 1, 1)), Value()}); },
                "1900");
   expect_error([&] { storage->InsertRow("nosuch", {Value("a")}); }, "no sheet");

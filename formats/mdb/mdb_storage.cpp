@@ -54,10 +54,12 @@ class AccessStorage : public Storage {
     const std::set<std::string> required = RequiredColumns(object.properties, context);
     std::lock_guard lock(LibmdbMutex());
     TableReader reader(mdb_.get(), header_, code_page_, object.id, object.name);
+    const std::set<int> key = reader.PrimaryKeyColumnNumbers();
     std::vector<ColumnInfo> columns;
     for (size_t i = 0; i < reader.ColumnCount(); ++i) {
       const MdbColumn& column = reader.Column(i);
       columns.push_back(DescribeColumn(column, header_.version, required.count(column.name) != 0));
+      columns.back().primary_key = key.count(column.col_num) != 0;
     }
     return columns;
   }

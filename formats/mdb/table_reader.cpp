@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "dataset/text.h"
+#include "formats/mdb/primary_key.h"
 #include "formats/mdb/table_check.h"
 #include "formats/storage.h"
 
@@ -42,6 +43,10 @@ TableReader::TableReader(MdbHandle* mdb, const AccessHeader& header, int jet3_co
 }
 
 TableReader::~TableReader() { mdb_free_tabledef(table_); }
+
+std::set<int> TableReader::PrimaryKeyColumnNumbers() {
+  return mdb::PrimaryKeyColumnNumbers(pages_, *mdb_->fmt, static_cast<uint32_t>(entry_.table_pg));
+}
 
 int TableReader::FindColumn(const std::string& name) const {
   for (size_t i = 0; i < columns_.size(); ++i)

@@ -5,6 +5,7 @@
 #include "formats/mdb/libmdb_api.h"
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ class TableReader {
 
   size_t ColumnCount() const { return columns_.size(); }
   const MdbColumn& Column(size_t i) const { return *columns_[i]; }
+  // Column numbers (MdbColumn::col_num) of the primary key.
+  std::set<int> PrimaryKeyColumnNumbers();
   // The index of the column named `name` (ASCII case-insensitive), or -1.
   int FindColumn(const std::string& name) const;
 

@@ -8,7 +8,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
+#include <set>
 
 #include "formats/mdb/mdb_storage.h"
 #include "reader_tools.h"
@@ -36,6 +38,12 @@ std::vector<fs::path> AccessSamples() {
   if (samples.empty()) GTEST_SKIP() << "no Access sample files";                       \
   if (!HaveProgram(program)) GTEST_SKIP() << program << " is not installed";        \
   if (!HaveMdbReader()) GTEST_SKIP() << "node or the mdb-reader package is not installed"
+
+std::string AsciiLower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
 
 std::vector<std::string> TableNames(Storage& storage) {
   std::vector<std::string> names;
@@ -164,6 +172,31 @@ TEST(AccessReaders, ColumnsAsMdbSchemaAndMdbReaderDescribeThem) {
           EXPECT_EQ(ours[i].numeric_scale, found->columns[i].numeric_scale);
         }
       }
+    }
+  }
+}
+
+// Primary keys as `mdb-schema --indexes FILE postgres` declares them (that back end lower-cases names):
+//   ALTER TABLE "t" ADD CONSTRAINT "t_pkey" PRIMARY KEY ("a", "b");
+TEST(AccessReaders, PrimaryKeysAsMdbSchemaDeclaresThem) {
+  REQUIRE_SAMPLES_AND("mdb-schema");
+  static const std::regex key_line(R"re(ALTER TABLE "([^"]*)" ADD CONSTRAINT "[^"]*" PRIMARY KEY \((.*)\);)re");
+  static const std::regex quoted(R"re("([^"]*)")re");
+  for (const fs::path& file : samples) {
+    SCOPED_TRACE(file.filename().string());
+    std::map<std::string, std::set<std::string>> theirs;
+    const std::string schema = RunCommand("mdb-schema --indexes " + ShellQuote(file.string()) + " postgres");
+    for (std::sregex_iterator m(schema.begin(), schema.end(), key_line), end; m != end; ++m) {
+      const std::string columns = (*m)[2];
+      for (std::sregex_iterator c(columns.begin(), columns.end(), quoted); c != end; ++c)
+        theirs[(*m)[1]].insert((*c)[1]);
+    }
+    auto storage = OpenAccessFile(file.string());
+    for (const std::string& table : TableNames(*storage)) {
+      std::set<std::string> ours;
+      for (const ColumnInfo& c : storage->Columns(table))
+        if (c.primary_key) ours.insert(AsciiLower(c.name));
+      EXPECT_EQ(ours, theirs[AsciiLower(table)]) << table;
     }
   }
 }

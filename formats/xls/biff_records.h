@@ -11,7 +11,7 @@ inline constexpr uint16_t kFormula = 0x0006, kEof = 0x000A, kExternSheet = 0x001
                           kDateMode = 0x0022, kFont = 0x0031, kContinue = 0x003C, kCodePage = 0x0042,
                           kWindow1 = 0x003D, kBoundSheet = 0x0085, kCountry = 0x008C, kStyle = 0x0293,
                           kMulRk = 0x00BD, kMulBlank = 0x00BE, kRString = 0x00D6, kDbCell = 0x00D7,
-                          kXf = 0x00E0, kXf5 = 0x00E0, kMsoDrawingGroup = 0x00EB, kSst = 0x00FC,
+                          kXf = 0x00E0, kMsoDrawingGroup = 0x00EB, kSst = 0x00FC,
                           kLabelSst = 0x00FD, kExtSst = 0x00FF, kSupBook = 0x01AE, kDimensions = 0x0200,
                           kBlank = 0x0201, kNumber = 0x0203, kLabel = 0x0204, kBoolErr = 0x0205,
                           kString = 0x0207, kRow = 0x0208, kIndex = 0x020B, kArray = 0x0221, kWindow2 = 0x023E,

@@ -94,7 +94,6 @@ std::vector<uint8_t> WriteCompoundFile(std::vector<DirectoryEntry> entries,
   entries[0].start_sector = place(mini_stream.size());
   const uint32_t mini_fat_sectors = SectorsFor(mini_fat.size() * 4, kSectorSize);
   const uint32_t first_mini_fat = place(mini_fat.size() * 4);
-  const uint32_t dir_sectors = SectorsFor(entries.size() * 128, kSectorSize);
   const uint32_t first_dir = place(entries.size() * 128);
 
   // The FAT covers every sector, its own and the DIFAT's included.
@@ -175,7 +174,6 @@ std::vector<uint8_t> WriteCompoundFile(std::vector<DirectoryEntry> entries,
     Put32(&out[at + 72], kNoStream);
     Put32(&out[at + 76], kNoStream);
   }
-  (void)dir_sectors;
   {
     ByteWriter w(out);
     for (uint32_t v : fat) w.U32(v);

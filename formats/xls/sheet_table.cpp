@@ -56,6 +56,7 @@ int EnsureDateXf(Workbook& book, bool with_time) {
     Put16(&xf[18], 0x20C0);
   }
   Put16(&xf[2], format);
+  Put16(&xf[4], Get16(&xf[4]) & 0x000B);  // a cell XF whose parent is the Normal style
   xf[9] |= 0x04;  // the number format differs from the parent style's
   book.added_xfs.push_back(RawRecord{0x00E0, xf});
   slot = static_cast<int>(book.xf_formats.size());

@@ -260,6 +260,29 @@ TEST(WriteRows, UpdateInPlaceKeepsTheOtherRowsOfASampleTable) {
   testing::ExpectSameTable(before, ReadWithDbfread(dir.path() / "dbase_83.dbf", "cp" + std::to_string(cp)), "dbfread");
 }
 
+TEST(WriteRows, DBaseFourAndFoxProTwoMemosAreWrittenInTheirOwnLayouts) {
+  VANTOR_REQUIRE_TESTDATA("dbase/dbase_8b.dbf", dbase4);
+  ScratchDir dir;
+  testing::CopySample(dbase4, dir.path());
+  testing::CopySample(dbase4.parent_path() / "dbase_f5.dbf", dir.path());
+  for (const auto& [table, memo_column] : {std::pair<std::string, size_t>{"dbase_8b", 5}, {"dbase_f5", 57}}) {
+    auto storage = OpenDirectory(dir.str());
+    testing::Table expected = ReadWithEngine(*storage, table);
+    Row row;
+    auto cursor = storage->Scan(table);
+    ASSERT_TRUE(cursor->Next(row));
+    ASSERT_EQ(storage->Columns(table)[memo_column].ado_type, adLongVarChar);
+    const std::string memo = "a memo of several blocks " + std::string(1500, 'm');
+    row[memo_column] = Value(memo);
+    storage->UpdateRow(table, cursor->RowId(), row);
+    storage->InsertRow(table, row);
+    expected[0][memo_column] = memo;
+    expected.push_back(expected[0]);
+    auto reopened = OpenDirectory(dir.str());
+    testing::ExpectSameTable(expected, ReadWithEngine(*reopened, table), table);
+  }
+}
+
 TEST(WriteRows, TransactionsCommitOrRollBackEveryChange) {
   ScratchDir dir;
   auto storage = OpenDirectory(dir.str());

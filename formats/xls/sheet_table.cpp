@@ -107,6 +107,7 @@ SheetTable::SheetTable(Workbook& book, Sheet& sheet) : book_(book), sheet_(sheet
 
 void SheetTable::Recompute() {
   layout_ = TableLayout{};
+  names_.clear();
   bool found_header = false;
   uint16_t min_col = 0xFFFF, max_col = 0;
   for (size_t r = 0; r < sheet_.rows.size(); ++r) {
@@ -169,22 +170,28 @@ Value SheetTable::RawValue(const Cell& c) const {
 std::vector<ColumnInfo> SheetTable::Columns() const {
   std::vector<ColumnInfo> out;
   if (layout_.empty) return out;
-  const SheetRow& header = sheet_.rows[layout_.header_row];
-  std::unordered_set<std::string> used;
-  for (size_t i = 0; i < layout_.columns; ++i) {
-    const uint16_t col = static_cast<uint16_t>(layout_.first_col + i);
-    ColumnInfo info;
-    const Cell* h = FindCellInRow(header, col);
-    if (h && !IsEmpty(*h)) {
-      const Value v = RawValue(*h);
-      info.name = v.kind() == Value::Kind::Boolean ? BoolText(v.get<bool>()) : v.AsString();
+  // Names change only with the header row, which every change to it recomputes.
+  if (names_.size() != layout_.columns) {
+    names_.clear();
+    const SheetRow& header = sheet_.rows[layout_.header_row];
+    std::unordered_set<std::string> used;
+    for (size_t i = 0; i < layout_.columns; ++i) {
+      const uint16_t col = static_cast<uint16_t>(layout_.first_col + i);
+      std::string name;
+      const Cell* h = FindCellInRow(header, col);
+      if (h && !IsEmpty(*h)) {
+        const Value v = RawValue(*h);
+        name = v.kind() == Value::Kind::Boolean ? BoolText(v.get<bool>()) : v.AsString();
+      }
+      if (name.empty()) name = "F" + std::to_string(i + 1);
+      // Names must tell the columns apart.
+      const std::string base = name;
+      for (int n = 2; !used.insert(AsciiUpper(name)).second; ++n) name = base + "_" + std::to_string(n);
+      names_.push_back(std::move(name));
     }
-    if (info.name.empty()) info.name = "F" + std::to_string(i + 1);
-    // Names must tell the columns apart.
-    std::string base = info.name;
-    for (int n = 2; !used.insert(AsciiUpper(info.name)).second; ++n) info.name = base + "_" + std::to_string(n);
-    out.push_back(std::move(info));
   }
+  out.resize(layout_.columns);
+  for (size_t i = 0; i < layout_.columns; ++i) out[i].name = names_[i];
   // Types from the values below the header; a column that mixes kinds is text.
   std::vector<Guess> guess(layout_.columns, Guess::kNone);
   for (size_t i = 0; i < layout_.columns; ++i) {

@@ -63,6 +63,7 @@ class SheetTable {
   TableLayout layout_;
   // Per column: how many values of each kind (number, date, boolean, text, text over 255 characters).
   std::vector<std::array<int64_t, 5>> counts_;
+  mutable std::vector<std::string> names_;  // column names from the header row, once worked out
 };
 
 // Sheet names: 1 to 31 characters, none of : \ / ? * [ ], not starting or ending with an apostrophe.

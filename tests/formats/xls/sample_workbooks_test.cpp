@@ -159,6 +159,26 @@ TEST(SampleWorkbooks, EmptyAndRepeatedHeadersGetDistinctNames) {
   EXPECT_EQ(names, (std::vector<std::string>{"RED", "RED_2", "F3"}));
 }
 
+// The command-line tool over a workbook: tables, schema and dump, with names matched regardless of case.
+TEST(SampleWorkbooks, CommandLineToolListsDescribesAndDumpsSheets) {
+  VANTOR_REQUIRE_TESTDATA("excel/ragged.xls", path);
+  const std::string cli = ShellQuote(VANTOR_CLI_PATH) + " ";
+  const std::string file = ShellQuote(path.string());
+  auto tables = RunCommand(cli + "tables " + file);
+  EXPECT_EQ(tables.status, 0);
+  EXPECT_EQ(tables.output, "Sheet1\nSheet2\nSheet3\n");
+  auto schema = RunCommand(cli + "schema " + file + " sheet1");
+  EXPECT_EQ(schema.output, "a\t202\t255\t0\nb\t202\t255\t0\nc\t202\t255\t0\nF4\t202\t255\t0\n");
+  // Ragged rows: missing cells are empty fields; the header's empty fourth cell is named F4.
+  auto dump = RunCommand(cli + "dump " + file + " Sheet1");
+  EXPECT_EQ(dump.status, 0);
+  EXPECT_EQ(dump.output,
+            "\"a\",\"b\",\"c\",\"F4\"\r\n\"d\",\"e\",,\r\n\"f\",,,\r\n\"g\",\"h\",\"I\",\"j\"\r\n\"k\",,,\"l\"\r\n");
+  auto missing = RunCommand(cli + "dump " + file + " 'a]b' 2>/dev/null");
+  EXPECT_NE(missing.status, 0);
+  EXPECT_TRUE(missing.output.empty());
+}
+
 TEST(SampleWorkbooks, TablesOfEveryReadableSampleScanWithoutError) {
   VANTOR_REQUIRE_TESTDATA("excel/profiles.xls", probe);
   for (const auto& entry : std::filesystem::directory_iterator(probe.parent_path())) {

@@ -11,6 +11,7 @@
 
 #include "dbf_test_support.h"
 #include "formats/dbf/dbf_storage.h"
+#include "formats/dbf/table_writer.h"
 #include "tests/support/testdata.h"
 
 namespace vantor::formats::dbf {
@@ -191,6 +192,46 @@ TEST(WriteRows, FailedWritesLeaveTheFilesAsTheyWereAndNameTheField) {
   EXPECT_THROW(storage->DeleteRow("t", -1), StorageError);
   EXPECT_THROW(storage->InsertRow("t", {Value()}), StorageError);  // wrong number of values
   EXPECT_EQ(ReadFile(dir.path() / "t.dbf"), dbf_before);
+}
+
+TEST(WriteRows, VarcharBlobAndGeneralFieldsOfVisualFoxProNine) {
+  ScratchDir dir;
+  auto field = [](const char* name, char type, int length, uint8_t flags) {
+    FieldDescriptor f;
+    f.name = name;
+    f.type = type;
+    f.length = static_cast<uint8_t>(length);
+    f.flags = flags;
+    return f;
+  };
+  TableHeader header;
+  header.version = 0x32;
+  header.table_flags = kTableHasMemo;
+  header.language_driver = 0x03;
+  header.fields = {field("V", 'V', 6, kFieldNullable), field("Q", 'Q', 4, 0), field("W", 'W', 4, kFieldNullable),
+                   field("G", 'G', 4, 0)};
+  LayoutFields(header, "vfp9");
+  {
+    TableWriter writer((dir.path() / "vfp9.dbf").string(), header, 1252, "vfp9", "");
+    writer.Append({Value("ab "), Value(Bytes{1}), Value(Bytes{9, 8}), Value(Bytes{7})}, false);
+    writer.Append({Value("sixsix"), Value(Bytes{1, 2, 3, 4}), Value(), Value(Bytes{})}, false);
+    writer.Append({Value(), Value(Bytes{}), Value(Bytes{}), Value(Bytes{0x1A})}, false);
+    writer.Finish();
+  }
+  auto storage = OpenDirectory(dir.str());
+  std::vector<int> types;
+  for (const ColumnInfo& c : storage->Columns("vfp9")) types.push_back(c.ado_type);
+  EXPECT_EQ(types, (std::vector<int>{adVarChar, adVarBinary, adLongVarBinary, adLongVarBinary}));
+  // Trailing blanks of a varchar stay; the varlength and null bits keep "" and null apart.
+  EXPECT_EQ(ReadWithEngine(*storage, "vfp9"), (testing::Table{{"ab ", "0x01", "0x0908", "0x07"},
+                                                              {"sixsix", "0x01020304", std::nullopt, "0x"},
+                                                              {std::nullopt, "0x", "0x", "0x1a"}}));
+  // _NullFlags: V's varlength bit 0 and null bit 1, Q's varlength bit 2, W's null bit 3.
+  const std::string bytes = ReadFile(dir.path() / "vfp9.dbf");
+  const size_t first = header.header_length, flags = header.fields[header.null_flags_field].offset;
+  EXPECT_EQ(static_cast<uint8_t>(bytes[first + flags]), 0x05);
+  EXPECT_EQ(static_cast<uint8_t>(bytes[first + header.record_length + flags]), 0x08);
+  EXPECT_EQ(static_cast<uint8_t>(bytes[first + 2 * header.record_length + flags]), 0x06);
 }
 
 TEST(WriteRows, NumbersKeepTheirExactDecimals) {

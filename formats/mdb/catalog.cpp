@@ -36,24 +36,29 @@ std::vector<CatalogObject> ReadCatalog(MdbHandle* mdb, const AccessHeader& heade
   const int flags = Column(reader, "Flags");
   const int properties = reader.FindColumn("LvProp");
   std::vector<CatalogObject> objects;
-  while (reader.Next()) {
-    if (reader.IsNull(id) || reader.IsNull(name) || reader.IsNull(type)) continue;
-    CatalogObject object;
-    object.full_id = static_cast<int32_t>(reader.Get(id).AsInt64());
-    object.id = static_cast<uint32_t>(object.full_id) & kObjectIdMask;
-    object.name = reader.Get(name).AsString();
-    object.type = static_cast<int>(reader.Get(type).AsInt64()) & kObjectTypeMask;
-    object.flags = static_cast<uint32_t>(reader.Get(flags).AsInt64());
-    if (object.type == MDB_TABLE && properties >= 0 && !reader.IsNull(properties) &&
-        StoredLength(reader.RawField(properties)) <= kMaxPropertiesSize) {
-      // Properties only add the Required flags; a damaged blob must not hide the table.
-      try {
-        object.properties = reader.Get(properties).AsBytes();
-      } catch (const StorageError&) {
-        object.properties.clear();
+  // A damaged definition can give these columns other types; their values then do not convert.
+  try {
+    while (reader.Next()) {
+      if (reader.IsNull(id) || reader.IsNull(name) || reader.IsNull(type)) continue;
+      CatalogObject object;
+      object.full_id = static_cast<int32_t>(reader.Get(id).AsInt64());
+      object.id = static_cast<uint32_t>(object.full_id) & kObjectIdMask;
+      object.name = reader.Get(name).AsString();
+      object.type = static_cast<int>(reader.Get(type).AsInt64()) & kObjectTypeMask;
+      object.flags = static_cast<uint32_t>(reader.Get(flags).AsInt64());
+      if (object.type == MDB_TABLE && properties >= 0 && !reader.IsNull(properties) &&
+          StoredLength(reader.RawField(properties)) <= kMaxPropertiesSize) {
+        // Properties only add the Required flags; a damaged blob must not hide the table.
+        try {
+          object.properties = reader.Get(properties).AsBytes();
+        } catch (const StorageError&) {
+          object.properties.clear();
+        }
       }
+      objects.push_back(std::move(object));
     }
-    objects.push_back(std::move(object));
+  } catch (const EConvertError&) {
+    throw StorageError("damaged Access file: the catalog's columns have the wrong types");
   }
   return objects;
 }

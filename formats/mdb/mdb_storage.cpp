@@ -10,6 +10,7 @@
 #include "formats/mdb/jet_text.h"
 #include "formats/mdb/libmdb_handle.h"
 #include "formats/mdb/query_sql.h"
+#include "formats/mdb/saved_queries.h"
 #include "formats/mdb/table_reader.h"
 
 namespace vantor::formats::mdb {
@@ -71,28 +72,13 @@ class AccessStorage : public Storage {
 
   std::string ViewSql(const std::string& view) override {
     const CatalogObject* object = Find(view);
-    if (object == nullptr || object->type != MDB_QUERY) throw StorageError("'" + view + "' is not a saved select query of " + path_);
+    if (object == nullptr || object->type != MDB_QUERY)
+      throw StorageError("'" + view + "' is not a saved select query of " + path_);
     if (queries_page_ == 0) throw StorageError("damaged Access file: " + path_ + " has queries but no MSysQueries");
     std::vector<QueryPart> parts;
     {
       std::lock_guard lock(LibmdbMutex());
-      TableReader reader(mdb_.get(), header_, code_page_, queries_page_, "MSysQueries");
-      const int object_id = reader.FindColumn("ObjectId"), attribute = reader.FindColumn("Attribute");
-      const int flag = reader.FindColumn("Flag"), name1 = reader.FindColumn("Name1");
-      const int name2 = reader.FindColumn("Name2"), expression = reader.FindColumn("Expression");
-      if (std::min({object_id, attribute, flag, name1, name2, expression}) < 0)
-        throw StorageError("damaged Access file: MSysQueries of " + path_ + " lacks a column");
-      auto text = [&](int column) { return reader.IsNull(column) ? std::string() : reader.Get(column).AsString(); };
-      while (reader.Next()) {
-        if (reader.IsNull(object_id) || reader.Get(object_id).AsInt64() != object->full_id) continue;
-        QueryPart part;
-        part.attribute = static_cast<int>(reader.Get(attribute).AsInt64());
-        part.flag = reader.IsNull(flag) ? -1 : static_cast<int>(reader.Get(flag).AsInt64());
-        part.name1 = text(name1);
-        part.name2 = text(name2);
-        part.expression = text(expression);
-        parts.push_back(std::move(part));
-      }
+      parts = ReadQueryParts(mdb_.get(), header_, code_page_, queries_page_, object->full_id);
     }
     const bool select = std::any_of(parts.begin(), parts.end(), [](const QueryPart& p) {
       return p.attribute == kQueryType && p.flag == kSelectQuery;

@@ -118,6 +118,23 @@ TEST_F(DamagedAccessFiles, BrokenCatalogAndTableDefinitionsAreErrors) {
   EXPECT_NE(ReadEverything(Write(b)).find("usage map"), std::string::npos);
 }
 
+// The catalog's Id column given the Binary type: its values no longer read as numbers.
+TEST_F(DamagedAccessFiles, CatalogColumnsOfTheWrongTypeAreErrors) {
+  VANTOR_REQUIRE_TESTDATA("access/testV2000.mdb", sample);
+  std::vector<uint8_t> b = Load(sample);
+  const size_t definition = 2 * 4096;
+  const size_t columns = b[definition + 45] | (b[definition + 46] << 8);
+  const size_t real_indexes = b[definition + 51];
+  const size_t entries = definition + 63 + real_indexes * 12;  // Jet 4: 12 bytes a real index, 25 a column
+  size_t name_at = entries + columns * 25;
+  for (size_t i = 0; i < columns; ++i) {
+    const size_t length = b[name_at] | (b[name_at + 1] << 8);
+    if (length == 4 && b[name_at + 2] == 'I' && b[name_at + 4] == 'd') b[entries + i * 25] = 0x09;
+    name_at += 2 + length;
+  }
+  EXPECT_NE(ReadEverything(Write(b)).find("wrong types"), std::string::npos);
+}
+
 TEST_F(DamagedAccessFiles, RandomDamageNeverCrashesOrHangs) {
   size_t errors = 0, readable = 0;
   for (const char* name : {"access/testV2000.mdb", "access/testV1997.mdb", "access/testV2007.accdb",

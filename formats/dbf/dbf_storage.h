@@ -48,7 +48,12 @@ class DbfStorage : public Storage {
   int TableCodePage(const std::string& table);
 
  private:
-  struct Entry;
+  struct Entry {
+    std::string name;  // as listed
+    std::string dbf_path;
+    std::vector<std::string> long_fields;
+    std::shared_ptr<DbfTable> table;  // open on first use
+  };
   void Refresh();
   Entry& Find(const std::string& table);
   std::shared_ptr<DbfTable> Open(Entry& entry);

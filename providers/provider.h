@@ -54,6 +54,8 @@ class Connection {
   // Runs a statement; nullptr when it returns no rows (it has run all the same).
   virtual std::unique_ptr<ResultSet> Query(const std::string& sql) = 0;
   virtual std::unique_ptr<TableAccess> OpenTable(const std::string& table) = 0;
+  // Renames a table whole (columns, rows, keys and indexes stay as they are).
+  virtual void RenameTable(const std::string& table, const std::string& new_name) = 0;
 
   // Catalog operations.
   virtual std::vector<ColumnInfo> Columns(const std::string& table) = 0;

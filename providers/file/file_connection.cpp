@@ -92,6 +92,15 @@ class FileConnection : public Connection {
     throw ProviderError("the table '" + table + "' does not exist");
   }
 
+  void RenameTable(const std::string& table, const std::string& new_name) override {
+    Changing([&](Storage& s) {
+      const std::string old_name = ExistingTable(s, table);
+      const std::string clash = FindTableName(s, new_name);
+      if (!clash.empty() && !SameTextAscii(clash, old_name)) throw ProviderError("table '" + new_name + "' already exists");
+      s.RenameTable(old_name, new_name);
+    });
+  }
+
   std::vector<ColumnInfo> Columns(const std::string& table) override {
     return core_->Storage().Columns(ExistingTable(core_->Storage(), table));
   }

@@ -10,5 +10,9 @@ namespace vantor::cli {
 int Tables(const std::vector<std::string>& args, std::ostream& out);
 int Schema(const std::vector<std::string>& args, std::ostream& out);
 int Dump(const std::vector<std::string>& args, std::ostream& out);
+int Query(const std::vector<std::string>& args, std::ostream& out);
+int Exec(const std::vector<std::string>& args, std::ostream& out);
+int Export(const std::vector<std::string>& args, std::ostream& out);
+int New(const std::vector<std::string>& args, std::ostream& out);
 
 }  // namespace vantor::cli

@@ -68,12 +68,8 @@ void ConnectionCore::SyncSchema() {
     context_.tables.push_back(t.name);
     const std::string sql = "CREATE VIRTUAL TABLE " + SqliteQuote(t.name) + " USING " + kStorageModuleName + "(" +
                             std::to_string(context_.tables.size() - 1) + ")";
-    char* err = nullptr;
-    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-      const std::string message = err ? err : "unknown error";
-      sqlite3_free(err);
-      throw ProviderError("table '" + t.name + "' cannot be read: " + message);
-    }
+    // A table that cannot be shown stays listed; statements that name it fail with "no such table".
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) continue;
     columns_[AsciiUpper(t.name)] = Storage().Columns(t.name);
   }
   // Saved queries may build on each other: create them in as many rounds as it takes. A saved query

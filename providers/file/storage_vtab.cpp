@@ -2,6 +2,9 @@
 
 #include <cstdlib>
 #include <memory>
+#include <set>
+
+#include "dataset/text.h"
 
 #include "providers/file/jet_sql.h"
 #include "providers/file/sqlite_values.h"
@@ -47,9 +50,13 @@ int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
     table->table = context->tables[index];
     table->columns = context->shared->storage->Columns(table->table);
     std::string ddl = "CREATE TABLE x(";
+    std::set<std::string> used;
     for (size_t i = 0; i < table->columns.size(); ++i) {
       if (i) ddl += ", ";
-      ddl += SqliteQuote(table->columns[i].name) + " " + SqliteTypeOf(table->columns[i].ado_type);
+      // SQLite needs distinct names; a repeated one (dBase files have them) gets a number.
+      std::string name = table->columns[i].name;
+      for (int n = 2; !used.insert(AsciiUpper(name)).second; ++n) name = table->columns[i].name + "_" + std::to_string(n);
+      ddl += SqliteQuote(name) + " " + SqliteTypeOf(table->columns[i].ado_type);
     }
     ddl += ")";
     if (table->columns.empty()) ddl = "CREATE TABLE x(\"\" TEXT HIDDEN)";

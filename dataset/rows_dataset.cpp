@@ -236,6 +236,11 @@ void TRowsDataSet::InternalGotoBookmark(const TBookmark& bookmark) {
 
 void TRowsDataSet::InternalSetToRecord(TRecordBuffer buffer) {
   const Buffer& b = *reinterpret_cast<Buffer*>(buffer);
+  // The row is usually still where it was fetched; look further only when rows moved since.
+  if (b.index >= 0 && b.index < static_cast<int>(ids_.size()) && ids_[static_cast<size_t>(b.index)] == b.id) {
+    cursor_ = b.index;
+    return;
+  }
   const int index = IndexOfId(b.id);
   if (index >= 0) cursor_ = index;
 }

@@ -11,8 +11,6 @@
 namespace vantor {
 namespace {
 
-constexpr double kMaxExactDouble = 9007199254740992.0;  // 2^53
-
 [[noreturn]] void CannotConvert(Value::Kind from, const char* to) {
   throw EConvertError(Format("Could not convert variant of type (%s) into type (%s)",
                              std::string(Value::KindName(from)).c_str(), to));
@@ -26,7 +24,9 @@ int64_t DoubleToInt64(double d) {
 
 double Int64ToDouble(int64_t v) {
   const double d = static_cast<double>(v);
-  if (std::fabs(d) > kMaxExactDouble) throw EConvertError(std::to_string(v) + " cannot be held exactly as a floating point value");
+  // 2^53 + 1 rounds to 2^53: only a value that converts back unchanged is exact.
+  if (std::fabs(d) >= 9.2233720368547758e18 || static_cast<int64_t>(d) != v)
+    throw EConvertError(std::to_string(v) + " cannot be held exactly as a floating point value");
   return d;
 }
 

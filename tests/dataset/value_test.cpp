@@ -142,7 +142,8 @@ TEST(TextTest, PrefixesNeverCutACharacter) {
 TEST(ValueTest, ConversionsAreExactOrRefused) {
   EXPECT_EQ(Value(3.0).AsInt64(), 3);
   EXPECT_THROW(Value(3.5).AsInt64(), EConvertError);
-  EXPECT_THROW(Value(int64_t{1} << 60).AsDouble(), EConvertError);
+  EXPECT_THROW(Value((int64_t{1} << 53) + 1).AsDouble(), EConvertError);
+  EXPECT_EQ(Value(int64_t{1} << 60).AsDouble(), 1152921504606846976.0);  // a power of two is exact
   EXPECT_EQ(Value("  42 ").AsInt32(), 42);
   EXPECT_EQ(Value("1e3").AsInt64(), 1000);
   EXPECT_THROW(Value("4000000000").AsInt32(), EConvertError);

@@ -38,6 +38,33 @@ class FileTableAccess : public TableAccess {
   std::string table_;
 };
 
+// "select * from [t]" over a table: rows straight from the engine, with its own values and columns.
+class StorageResultSet : public ResultSet {
+ public:
+  StorageResultSet(std::shared_ptr<SharedStorage> shared, const std::string& table)
+      : shared_(std::move(shared)), columns_(shared_->storage->Columns(table)), rows_(shared_->storage->Scan(table)) {}
+  const std::vector<ColumnInfo>& Columns() const override { return columns_; }
+  bool Next(Row& row) override { return rows_->Next(row); }
+
+ private:
+  std::shared_ptr<SharedStorage> shared_;
+  std::vector<ColumnInfo> columns_;
+  std::unique_ptr<RowCursor> rows_;
+};
+
+// The table a statement reads whole ("select * from t"), or empty.
+std::string WholeTableOf(const std::string& sql) {
+  std::vector<SqlToken> words;
+  for (SqlToken& t : TokenizeJet(sql))
+    if (t.kind != SqlToken::Space) words.push_back(std::move(t));
+  if (!words.empty() && words.back().kind == SqlToken::Symbol && words.back().text == ";") words.pop_back();
+  if (words.size() != 4) return {};
+  auto word = [&](size_t i, const char* w) { return words[i].kind == SqlToken::Word && SameTextAscii(words[i].text, w); };
+  if (!word(0, "SELECT") || words[1].kind != SqlToken::Symbol || words[1].text != "*" || !word(2, "FROM")) return {};
+  if (words[3].kind != SqlToken::Word && words[3].kind != SqlToken::Name) return {};
+  return words[3].text;
+}
+
 class FileConnection : public Connection {
  public:
   explicit FileConnection(std::shared_ptr<SharedStorage> shared)
@@ -70,6 +97,11 @@ class FileConnection : public Connection {
     if (st.kind != ParsedStatement::Other) {
       RunOwnStatement(st);
       return nullptr;
+    }
+    const std::string whole = WholeTableOf(sql);
+    if (!whole.empty()) {
+      for (const TableInfo& t : core_->Storage().ListTables())
+        if (!t.is_view && SameTextAscii(t.name, whole)) return std::make_unique<StorageResultSet>(SharedPtr(), t.name);
     }
     core_->SyncSchema();
     sqlite3_stmt* stmt = core_->Prepare(st.sqlite_sql);

@@ -26,6 +26,28 @@ struct SqlForm {
   const Bytes* bytes = nullptr;
 };
 
+// Decimals of at most 15 significant digits read back exactly from the nearest double, and that double is
+// the quotient of two exact doubles (digits below 2^53, a power of ten up to 10^22): cheap and exact.
+bool SmallBcdToDouble(const TBcd& b, double& out) {
+  static const double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const int precision = b.Precision;
+  const int scale = b.Scale();
+  if (precision > 64 || scale > 22 || scale > precision) return false;
+  int64_t digits = 0;
+  int significant = 0;
+  for (int i = 0; i < precision; ++i) {
+    const int d = b.Digit(i);
+    if (d > 9) return false;
+    if (significant || d) ++significant;
+    if (significant > 15) return false;
+    digits = digits * 10 + d;
+  }
+  out = static_cast<double>(digits) / kPowers[scale];
+  if (b.IsNegative()) out = -out;
+  return true;
+}
+
 SqlForm FormOf(const Value& v) {
   SqlForm f;
   switch (v.kind()) {
@@ -47,6 +69,12 @@ SqlForm FormOf(const Value& v) {
     }
     case Value::Kind::Bcd: {
       const TBcd& b = v.get<TBcd>();
+      double exact = 0;
+      if (SmallBcdToDouble(b, exact)) {
+        f.kind = SqlForm::Real;
+        f.d = exact;
+        break;
+      }
       const double d = b.ToDouble();
       if (std::isfinite(d) && TBcd::FromDouble(d) == b) {
         f.kind = SqlForm::Real;

@@ -93,8 +93,11 @@ void Tvtbase::exporttable(const std::string& table, const std::string& target, i
   const std::string name = FileNamePart(target);
   ExportStaging staging(directory);
   const std::string staged_target = (staging.path() / name).string();
-  conn_->Execute(ExportStatement(table, staged_target, export_type));
   std::error_code ec;
+  // A workbook that exists gets the table as a new sheet: the copy is changed, then put in its place.
+  if (export_type == 2 && fs::exists(directory / name, ec))
+    fs::copy_file(directory / name, staged_target);
+  conn_->Execute(ExportStatement(table, staged_target, export_type));
   if (export_type == 2) {
     MoveInto(staged_target, directory / name);
     return;

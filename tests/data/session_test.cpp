@@ -190,6 +190,18 @@ TEST_F(Session, ExportToTextExcelAndDbase) {
   ASSERT_EQ(book->ListTables().size(), 1u);
   EXPECT_EQ(book->ListTables()[0].name, "order details");
 
+  // A second table goes into the same workbook as a new sheet; a clash leaves the workbook as it was.
+  ASSERT_TRUE(view.createtable("extra"));
+  view.exporttable("extra", out / "book.xls", 2);
+  book = xls::OpenWorkbook(out / "book.xls");
+  ASSERT_EQ(book->ListTables().size(), 2u);
+  EXPECT_EQ(book->ListTables()[1].name, "extra");
+  book.reset();
+  const std::string workbook_bytes = ReadFile(out / "book.xls");
+  EXPECT_THROW(view.exporttable("extra", out / "book.xls", 2), Exception);
+  EXPECT_THROW(view.exporttable("a]b", out / "book.xls", 2), Exception);  // no "]" in sheet names
+  EXPECT_EQ(ReadFile(out / "book.xls"), workbook_bytes);
+
   view.exporttable("a]b", out / "ab.dbf", 3);
   auto copy = dbf::OpenDirectory(out.str());
   Row row;

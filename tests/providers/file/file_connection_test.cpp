@@ -261,6 +261,46 @@ TEST(FileConnection, QueryOverAnAccessSampleMatchesAScanOfTheTable) {
   EXPECT_THROW(conn->Execute("delete from [" + names[0] + "]"), Exception);
 }
 
+TEST(FileConnection, ValuesRoundTripExactlyThroughSql) {
+  TempDir dir;
+  auto s = dbf::OpenDirectory(dir.str());
+  s->CreateTable("v", {Col("C", adCurrency), Col("N", adNumeric, 0, 18, 4), Col("D", adDate), Col("M", adLongVarWChar),
+                       Col("F", adDouble), Col("B", adBoolean)});
+  const Row big{Value(Currency::FromScaled(INT64_MAX - 1)), Value(TBcd::Parse("12345678901234.7891")),
+                Value(DateTime::FromDate(1, 1, 1)), Value(std::string("memo ä¸­ text")),
+                Value(0.30000000000000004), Value(false)};
+  const Row small{Value(Currency::FromScaled(-99999)), Value(TBcd::Parse("-0.0001")),
+                  Value(DateTime::FromDate(9999, 12, 31)), Value(std::string(70000, 'x')),
+                  Value(-1e300), Value(true)};
+  s->InsertRow("v", big);
+  s->InsertRow("v", small);
+  auto conn = Open(FoxString(dir.str()));
+  // Through SQLite (a WHERE clause keeps the query from reading the table straight).
+  auto rows = All(*conn->Query("select * from v where 1 = 1"));
+  ASSERT_EQ(rows.size(), 2u);
+  for (size_t i = 0; i < big.size(); ++i) {
+    EXPECT_EQ(rows[0][i], big[i]) << "column " << i;
+    EXPECT_EQ(rows[1][i], small[i]) << "column " << i;
+  }
+  // Written back through an UPDATE that copies every column onto itself, nothing changes.
+  EXPECT_EQ(conn->Execute("update v set C = C, N = N, D = D, M = M, F = F, B = B"), 2);
+  rows = All(*conn->Query("select * from v"));
+  for (size_t i = 0; i < big.size(); ++i) EXPECT_EQ(rows[0][i], big[i]) << "column " << i;
+  // Comparisons see numbers and dates as such.
+  EXPECT_EQ(All(*conn->Query("select * from v where C > 0 and D < #1/1/2000#")).size(), 1u);
+}
+
+TEST(FileConnection, SavedQueriesOfAnAccessFileAreViews) {
+  VANTOR_REQUIRE_TESTDATA("access/queryTestV2000.mdb", path);
+  auto conn = Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" + path.string() + "\"");
+  const auto names = conn->TableNames();
+  ASSERT_NE(std::find(names.begin(), names.end(), "SelectQuery"), names.end());
+  auto rs = conn->Query("select * from [SelectQuery]");
+  ASSERT_TRUE(rs);
+  EXPECT_FALSE(rs->Columns().empty());
+  EXPECT_THROW(conn->OpenTable("SelectQuery"), Exception);
+}
+
 TEST(FileConnection, MissingAndDamagedDatabasesFailClearly) {
   TempDir dir;
   EXPECT_THROW(Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" + dir / "none.mdb" + "\""), Exception);

@@ -112,19 +112,22 @@ void TMemIndex::ReloadIndex() {
   if (table_.CurrentIndex() == this && table_.CursorPosition() >= Count()) table_.SetCursorPosition(Count() - 1);
 }
 
-TMemIndex::KeyPosition TMemIndex::FindKeyPosition(const TMemFieldList* list, const TMemRecord* key, bool nearest) {
+TMemIndex::KeyPosition TMemIndex::FindKeyPosition(const TMemFieldList* list, const TMemRecord* key, bool nearest,
+                                                  int skip) {
   KeyPosition result;
-  if (references_.empty()) return result;
+  // With `skip` the reference there is searched as if it were not in the list.
+  const int count = Count() - (skip >= 0 ? 1 : 0);
+  if (count <= 0) return result;
+  auto ref = [&](int i) { return At(skip >= 0 && i >= skip ? i + 1 : i); };
   if (!list) list = &key_fields_;
   const TMemCommon& store = Store();
   auto guard = store.Lock();
   ProgressSpan progress(table_, mtpcSearch);
-  const int count = Count();
   if (ordered_ && !row_order_ && count > 20) {
     int low = 0, high = count - 1;
     while (low <= high) {
       const int middle = (low + high) / 2;
-      const int c = store.CompareKeys(*list, key, At(middle), false, false);
+      const int c = store.CompareKeys(*list, key, ref(middle), false, false);
       result.last_compare = c;
       if (c < 0) {
         high = middle - 1;
@@ -132,7 +135,7 @@ TMemIndex::KeyPosition TMemIndex::FindKeyPosition(const TMemFieldList* list, con
         low = middle + 1;
       } else {
         int first = middle;
-        while (first > 0 && store.CompareKeys(*list, key, At(first - 1), nearest, false) == 0) --first;
+        while (first > 0 && store.CompareKeys(*list, key, ref(first - 1), nearest, false) == 0) --first;
         result.found = true;
         result.position = first;
         return result;
@@ -142,7 +145,7 @@ TMemIndex::KeyPosition TMemIndex::FindKeyPosition(const TMemFieldList* list, con
     return result;
   }
   for (int i = 0; i < count; ++i) {
-    const int c = store.CompareKeys(*list, key, At(i), nearest, false);
+    const int c = store.CompareKeys(*list, key, ref(i), nearest, false);
     result.last_compare = c;
     if (c == 0 || (nearest && c < 0)) {
       result.found = true;
@@ -326,15 +329,29 @@ int TMemIndexes::ApplyRecordChange(TMemRecordChange change, TMemRecord* old_reco
           if (current) reposition = new_record->Position;
           break;
         }
-        const int at = current && position >= 0 ? position : index.FindRecordPosition(old_record);
-        if (at >= 0 && at < index.Count()) refs.erase(refs.begin() + at);
-        if (index.ListsState(csModified)) {
-          const TMemIndex::KeyPosition found = index.FindKeyPosition(nullptr, new_record, true);
-          const int place = file_at(old_record, found.position);
-          if (current) {
-            reposition = place;
-            old_record->Position = place;
-          }
+        int at = current && position >= 0 ? position : index.FindRecordPosition(old_record);
+        if (at >= index.Count()) at = -1;
+        if (!index.ListsState(csModified)) {
+          if (at >= 0) refs.erase(refs.begin() + at);
+          break;
+        }
+        // The new place is searched as if the old reference were gone; the reference then moves there in
+        // one rotation, shifting only the references between its old and new places.
+        const TMemIndex::KeyPosition found = index.FindKeyPosition(nullptr, new_record, true, at);
+        int place;
+        if (at < 0) {
+          place = file_at(old_record, found.position);
+        } else {
+          const int last = index.Count() - 1;
+          place = found.position < 0 || found.position > last ? last : found.position;
+          if (place > at)
+            std::rotate(refs.begin() + at, refs.begin() + at + 1, refs.begin() + place + 1);
+          else if (place < at)
+            std::rotate(refs.begin() + place, refs.begin() + at, refs.begin() + at + 1);
+        }
+        if (current) {
+          reposition = place;
+          old_record->Position = place;
         }
         break;
       }

@@ -75,8 +75,9 @@ class TMemIndex {
     bool found = false;
     int position = -1;
   };
-  // Where a key is, or would go. `list` null means the index's own key fields.
-  KeyPosition FindKeyPosition(const TMemFieldList* list, const TMemRecord* key, bool nearest);
+  // Where a key is, or would go. `list` null means the index's own key fields. `skip` names a position
+  // whose reference is left out of the search (the record being moved), as if it had been removed.
+  KeyPosition FindKeyPosition(const TMemFieldList* list, const TMemRecord* key, bool nearest, int skip = -1);
   int FindBySlot(int32_t slot_id);
   int FindRecordPosition(const TMemRecord* record);
 

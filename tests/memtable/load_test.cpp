@@ -186,5 +186,24 @@ TEST(TransferTest, ReportsProgressEveryHundredRows) {
   EXPECT_EQ(reported, (std::vector<int>{0, 40, 80, 100}));
 }
 
+TEST(TransferTest, SaveToTargetWritesEveryRowAndConvertsWideTextOnRequest) {
+  auto source = PeopleSource({{1, u"甲"}, {2, u"乙"}});
+  TMemTable table;
+  table.LoadFromSource(source.get(), 5);
+  table.Last();  // a save starts from the first row whatever the cursor
+
+  TRowsDataSet target;
+  target.FieldDefs().Add("ID", ftInteger);
+  target.FieldDefs().Add("Name", ftString, 10);  // 8-bit text: takes the wide text as UTF-8
+  table.SaveToTarget(&target, mtloWideAsUTF8);
+  EXPECT_FALSE(target.Active()) << "the save closes what it opened";
+  ASSERT_EQ(target.Rows().size(), 2u);
+  EXPECT_EQ(target.Rows()[1][0], Value(int32_t{2}));
+  EXPECT_EQ(target.Rows()[1][1], Value("乙"));
+  EXPECT_EQ(table.SaveCount(), 2);
+  table.SaveToTarget(&table, 0);  // onto itself: nothing
+  EXPECT_EQ(table.RecordCount(), 2);
+}
+
 }  // namespace
 }  // namespace vantor

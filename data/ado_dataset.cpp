@@ -36,7 +36,6 @@ void TAdoDataSet::WriteUpdate(int64_t, const Row&) { DatabaseError(msg::kDataSet
 void TAdoDataSet::WriteDelete(int64_t) { DatabaseError(msg::kDataSetReadOnly); }
 
 void TAdoDataSet::InternalOpen() {
-  rows_.clear();
   row_ids_.clear();
   keys_.clear();
   source_ = OpenSource();
@@ -44,6 +43,7 @@ void TAdoDataSet::InternalOpen() {
   if (DefaultFields()) CreateFields();
   BindFields(true);
   value_count_ = FieldDefs().Renumber(1) - 1;
+  rows_.Reset(static_cast<size_t>(value_count_));
   cursor_ = -1;
   open_ = true;
 }
@@ -53,7 +53,7 @@ void TAdoDataSet::InternalClose() {
   if (DefaultFields()) DestroyFields();
   source_ = nullptr;
   exhausted_ = true;
-  rows_.clear();
+  rows_.Reset(0);
   row_ids_.clear();
   keys_.clear();
   open_ = false;
@@ -62,15 +62,13 @@ void TAdoDataSet::InternalClose() {
 
 bool TAdoDataSet::FetchOne() {
   if (exhausted_) return false;
-  Row row;
   int64_t id = 0;
-  if (!source_(row, id)) {
+  if (!source_(scratch_, id)) {
     exhausted_ = true;
     source_ = nullptr;
     return false;
   }
-  row.resize(static_cast<size_t>(value_count_));
-  rows_.push_back(std::move(row));
+  rows_.Append(scratch_);
   row_ids_.push_back(id);
   keys_.push_back(next_key_++);
   return true;
@@ -83,7 +81,7 @@ void TAdoDataSet::FetchAll() {
 
 void TAdoDataSet::InternalLast() {
   FetchAll();
-  cursor_ = static_cast<int>(rows_.size());
+  cursor_ = static_cast<int>(rows_.Size());
 }
 
 TRecordBuffer TAdoDataSet::AllocRecordBuffer() {
@@ -102,11 +100,11 @@ TGetResult TAdoDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
   switch (mode) {
     case gmCurrent:
       if (cursor_ < 0) return grBOF;
-      if (cursor_ >= static_cast<int>(rows_.size())) return grEOF;
+      if (cursor_ >= static_cast<int>(rows_.Size())) return grEOF;
       break;
     case gmNext:
-      if (cursor_ + 1 >= static_cast<int>(rows_.size()) && !FetchOne()) {
-        cursor_ = static_cast<int>(rows_.size());
+      if (cursor_ + 1 >= static_cast<int>(rows_.Size()) && !FetchOne()) {
+        cursor_ = static_cast<int>(rows_.Size());
         return grEOF;
       }
       ++cursor_;
@@ -116,7 +114,7 @@ TGetResult TAdoDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
         cursor_ = -1;
         return grBOF;
       }
-      cursor_ = std::min(cursor_, static_cast<int>(rows_.size())) - 1;
+      cursor_ = std::min(cursor_, static_cast<int>(rows_.Size())) - 1;
       break;
   }
   Buffer& b = *reinterpret_cast<Buffer*>(buffer);
@@ -124,7 +122,7 @@ TGetResult TAdoDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
   b.index = cursor_;
   b.key = keys_[at];
   b.flag = bfCurrent;
-  b.values = rows_[at];
+  rows_.CopyTo(at, b.values);
   GetCalcFields(buffer);
   return grOK;
 }
@@ -232,10 +230,11 @@ void TAdoDataSet::InternalAddRecord(TRecordBuffer buffer, bool) {
   FetchAll();
   Buffer& b = *reinterpret_cast<Buffer*>(buffer);
   const int64_t id = WriteInsert(b.values);
-  rows_.push_back(b.values);
+  Row copy = b.values;
+  rows_.Append(copy);
   row_ids_.push_back(id);
   keys_.push_back(next_key_++);
-  cursor_ = static_cast<int>(rows_.size()) - 1;
+  cursor_ = static_cast<int>(rows_.Size()) - 1;
 }
 
 void TAdoDataSet::InternalPost() {
@@ -244,7 +243,7 @@ void TAdoDataSet::InternalPost() {
   if (State() == dsEdit) {
     const size_t at = static_cast<size_t>(cursor_);
     WriteUpdate(row_ids_[at], b.values);
-    rows_[at] = b.values;
+    rows_.Assign(at, b.values);
   } else {
     InternalAddRecord(ActiveBuffer(), true);
   }
@@ -254,7 +253,7 @@ void TAdoDataSet::InternalDelete() {
   FetchAll();
   const size_t at = static_cast<size_t>(cursor_);
   WriteDelete(row_ids_[at]);
-  rows_.erase(rows_.begin() + cursor_);
+  rows_.Erase(at);
   row_ids_.erase(row_ids_.begin() + cursor_);
   keys_.erase(keys_.begin() + cursor_);
 }
@@ -312,7 +311,7 @@ int TAdoDataSet::CompareBookmarks(const TBookmark& a, const TBookmark& b) {
 int TAdoDataSet::GetRecordCount() {
   CheckActive();
   FetchAll();
-  return static_cast<int>(rows_.size());
+  return static_cast<int>(rows_.Size());
 }
 
 int TAdoDataSet::GetRecNo() {
@@ -323,9 +322,9 @@ int TAdoDataSet::GetRecNo() {
 
 void TAdoDataSet::InternalSetRecNo(int value) {
   if (value < 1) return;
-  while (static_cast<int>(rows_.size()) < value && FetchOne()) {
+  while (static_cast<int>(rows_.Size()) < value && FetchOne()) {
   }
-  if (value > static_cast<int>(rows_.size()) || value == RecNo()) return;
+  if (value > static_cast<int>(rows_.Size()) || value == RecNo()) return;
   DoBeforeScroll();
   cursor_ = value - 1;
   Resync();

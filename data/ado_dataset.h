@@ -28,7 +28,7 @@ class TAdoDataSet : public TDataSet {
   int CompareBookmarks(const TBookmark& a, const TBookmark& b) override;
 
   // Rows read from the source so far.
-  size_t RowsFetched() const { return rows_.size(); }
+  size_t RowsFetched() const { return rows_.Size(); }
 
  protected:
   // Fills FieldDefs from the source's columns and answers its rows.
@@ -74,9 +74,37 @@ class TAdoDataSet : public TDataSet {
   void FetchAll();
   int IndexOfKey(int64_t key);
 
+  // The rows read so far, one flat array of values (one allocation for many rows).
+  class RowCache {
+   public:
+    void Reset(size_t width) { width_ = width, values_.clear(), count_ = 0; }
+    size_t Size() const { return count_; }
+    void Append(Row& row) {
+      row.resize(width_);
+      for (Value& v : row) values_.push_back(std::move(v));
+      ++count_;
+    }
+    void CopyTo(size_t i, Row& row) const {
+      row.assign(values_.begin() + static_cast<long>(i * width_), values_.begin() + static_cast<long>((i + 1) * width_));
+    }
+    void Assign(size_t i, const Row& row) {
+      for (size_t k = 0; k < width_; ++k) values_[i * width_ + k] = k < row.size() ? row[k] : Value();
+    }
+    void Erase(size_t i) {
+      values_.erase(values_.begin() + static_cast<long>(i * width_), values_.begin() + static_cast<long>((i + 1) * width_));
+      --count_;
+    }
+
+   private:
+    size_t width_ = 0;
+    size_t count_ = 0;
+    std::vector<Value> values_;
+  };
+
   RowSource source_;
   bool exhausted_ = true;
-  std::vector<Row> rows_;
+  RowCache rows_;
+  Row scratch_;
   std::vector<int64_t> row_ids_;  // the source's row ids
   std::vector<int64_t> keys_;     // a stable key per row: what bookmarks hold
   int64_t next_key_ = 1;

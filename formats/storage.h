@@ -67,6 +67,12 @@ class Storage {
   virtual std::vector<TableInfo> ListTables() = 0;
   virtual std::vector<ColumnInfo> Columns(const std::string& table) = 0;
   virtual std::unique_ptr<RowCursor> Scan(const std::string& table) = 0;
+  // Like Scan, for readers that need only the columns marked in `wanted` (one flag per column): an engine
+  // may leave the others null to save decoding them. The default reads every column.
+  virtual std::unique_ptr<RowCursor> ScanColumns(const std::string& table, const std::vector<bool>& wanted) {
+    (void)wanted;
+    return Scan(table);
+  }
   // The SQL text of a saved query; StorageError for engines without views.
   virtual std::string ViewSql(const std::string& view);
 

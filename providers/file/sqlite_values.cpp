@@ -147,6 +147,24 @@ void BindValue(sqlite3_stmt* stmt, int index, const Value& value) {
 }
 
 void ResultValue(sqlite3_context* c, const Value& value) {
+  // The common kinds directly, without building the general form.
+  switch (value.kind()) {
+    case Value::Kind::Null: return sqlite3_result_null(c);
+    case Value::Kind::Int16: return sqlite3_result_int(c, value.get<int16_t>());
+    case Value::Kind::Int32: return sqlite3_result_int(c, value.get<int32_t>());
+    case Value::Kind::Int64: return sqlite3_result_int64(c, value.get<int64_t>());
+    case Value::Kind::Double: return sqlite3_result_double(c, value.get<double>());
+    case Value::Kind::String: {
+      const std::string& s = value.get<std::string>();
+      return sqlite3_result_text64(c, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    }
+    case Value::Kind::Bcd: {
+      double exact = 0;
+      if (SmallBcdToDouble(value.get<TBcd>(), exact)) return sqlite3_result_double(c, exact);
+      break;
+    }
+    default: break;
+  }
   const SqlForm f = FormOf(value);
   switch (f.kind) {
     case SqlForm::Null: sqlite3_result_null(c); break;

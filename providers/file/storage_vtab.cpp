@@ -1,6 +1,7 @@
 #include "providers/file/storage_vtab.h"
 
 #include <cstdlib>
+#include <algorithm>
 #include <memory>
 #include <set>
 
@@ -78,7 +79,18 @@ int Disconnect(sqlite3_vtab* vtab) {
 int BestIndex(sqlite3_vtab*, sqlite3_index_info* info) {
   info->estimatedCost = 1e6;
   info->estimatedRows = 1000000;
+  // Tell the scan which columns the statement reads (bit 63 stands for every column from 63 on).
+  info->idxStr = sqlite3_mprintf("%llx", static_cast<unsigned long long>(info->colUsed));
+  info->needToFreeIdxStr = 1;
   return SQLITE_OK;
+}
+
+std::vector<bool> WantedColumns(const char* idx_str, size_t count) {
+  std::vector<bool> wanted(count, true);
+  if (!idx_str) return wanted;
+  const unsigned long long used = std::strtoull(idx_str, nullptr, 16);
+  for (size_t i = 0; i < count; ++i) wanted[i] = (used >> std::min<size_t>(i, 63)) & 1u;
+  return wanted;
 }
 
 int Open(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
@@ -102,11 +114,11 @@ int Next(sqlite3_vtab_cursor* cursor) {
   }
 }
 
-int Filter(sqlite3_vtab_cursor* cursor, int, const char*, int, sqlite3_value**) {
+int Filter(sqlite3_vtab_cursor* cursor, int, const char* idx_str, int, sqlite3_value**) {
   StorageCursor* c = CursorOf(cursor);
   StorageTable* t = TableOf(cursor->pVtab);
   try {
-    c->rows = t->shared->storage->Scan(t->table);
+    c->rows = t->shared->storage->ScanColumns(t->table, WantedColumns(idx_str, t->columns.size()));
   } catch (const std::exception& e) {
     c->eof = true;
     return Fail(cursor->pVtab, e);

@@ -180,6 +180,9 @@ std::string FormatNumber(double value, const std::string& pattern) {
     percent = pattern.find('%') != std::string::npos;
   }
   if (percent) value *= 100;
+  // Halves round away from zero, as Format does (printf alone would round them to even).
+  const double scale = std::pow(10.0, decimals);
+  if (std::fabs(value * scale) < 1e15) value = std::round(value * scale) / scale;
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
   std::string text = buf;

@@ -110,11 +110,12 @@ DatabaseTarget ResolveConnectionString(const std::string& text) {
     auto it = odbc.find("SOURCEDB");
     const auto dsn = odbc.find("DSN");
     const bool foxpro = dsn != odbc.end() && ContainsNoCase(dsn->second, "FOXPRO");
-    if (!foxpro || it == odbc.end() || it->second.empty())
+    if (!foxpro || it == odbc.end())
       throw ProviderError("no provider for " + target.provider + " with " +
                           (dsn == odbc.end() ? std::string("no data source") : "data source " + dsn->second));
     target.kind = DatabaseKind::DbfDirectory;
-    target.path = NormalisePath(it->second);
+    // An empty SourceDB is the current directory (a .dbf opened by a bare file name).
+    target.path = it->second.empty() ? std::string(".") : NormalisePath(it->second);
     return target;
   }
   if (provider.empty()) throw ProviderError("the connection string names no Provider");

@@ -20,6 +20,13 @@ TEST(ConnectionString, TheThreeSessionTemplatesNameTheirDatabases) {
       R"(Provider=MSDASQL.1;Persist Security Info=False;Extended Properties="DSN=Visual FoxPro Database;UID=;SourceDB=C:\data\fox\;SourceType=DBF;Exclusive=No;BackgroundFetch=Yes;Collate=Machine;Null=Yes;Deleted=Yes;")");
   EXPECT_EQ(fox.kind, DatabaseKind::DbfDirectory);
   EXPECT_EQ(fox.path, "C:/data/fox/");
+
+  // A .dbf opened by its bare name has an empty directory part: the current directory.
+  auto bare = ResolveConnectionString(
+      R"(Provider=MSDASQL.1;Persist Security Info=False;Extended Properties="DSN=Visual FoxPro Database;UID=;SourceDB=;SourceType=DBF;")");
+  EXPECT_EQ(bare.path, ".");
+  EXPECT_THROW(ResolveConnectionString(R"(Provider=MSDASQL.1;Extended Properties="DSN=Other;SourceDB=C:\x\")"),
+               ProviderError);
 }
 
 TEST(ConnectionString, NewWorkbookStringWithoutQuotesAndSemicolonsInsideQuotes) {

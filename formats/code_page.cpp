@@ -11,21 +11,6 @@
 namespace vantor::formats {
 namespace {
 
-std::string IcuName(int code_page) {
-  switch (code_page) {
-    case 936: return "windows-936";
-    case 950: return "windows-950";
-    case 932: return "windows-31j";
-    case 949: return "windows-949";
-    case 437: return "ibm-437";
-    case 850: return "ibm-850";
-    case 852: return "ibm-852";
-    case 866: return "ibm-866";
-    case 65001: return "UTF-8";
-    default: return "windows-" + std::to_string(code_page);
-  }
-}
-
 struct ConverterCloser {
   void operator()(UConverter* c) const { ucnv_close(c); }
 };
@@ -33,7 +18,7 @@ using Converter = std::unique_ptr<UConverter, ConverterCloser>;
 
 Converter Open(int code_page, bool strict) {
   UErrorCode status = U_ZERO_ERROR;
-  Converter c(ucnv_open(IcuName(code_page).c_str(), &status));
+  Converter c(ucnv_open(IcuConverterName(code_page).c_str(), &status));
   if (U_FAILURE(status)) return nullptr;
   if (strict) {
     status = U_ZERO_ERROR;
@@ -44,6 +29,19 @@ Converter Open(int code_page, bool strict) {
 
 }  // namespace
 
+std::string IcuConverterName(int code_page) {
+  switch (code_page) {
+    case 936: return "windows-936";
+    case 950: return "windows-950";
+    case 932: return "windows-31j";
+    case 949: return "windows-949";
+    case 65001: return "UTF-8";
+    default:
+      // DOS code pages (437, 737, 850, 857, ...) are IBM tables; the rest are Windows ones (874, 1250-1258).
+      return (code_page < 1000 && code_page != 874 ? "ibm-" : "windows-") + std::to_string(code_page);
+  }
+}
+
 bool IsCodePageSupported(int code_page) { return Open(code_page, false) != nullptr; }
 
 std::string DecodeCodePage(int code_page, std::string_view bytes) {
@@ -52,7 +50,7 @@ std::string DecodeCodePage(int code_page, std::string_view bytes) {
   std::string out(bytes.size() * 3 + 4, '\0');
   for (;;) {
     UErrorCode status = U_ZERO_ERROR;
-    int32_t n = ucnv_convert("UTF-8", IcuName(code_page).c_str(), out.data(), static_cast<int32_t>(out.size()),
+    int32_t n = ucnv_convert("UTF-8", IcuConverterName(code_page).c_str(), out.data(), static_cast<int32_t>(out.size()),
                              bytes.data(), static_cast<int32_t>(bytes.size()), &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
       out.resize(static_cast<size_t>(n) + 1);

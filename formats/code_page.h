@@ -10,6 +10,8 @@ namespace vantor::formats {
 std::string DecodeCodePage(int code_page, std::string_view bytes);
 // Encodes UTF-8 text into a code page; false (and `out` unspecified) when a character has no mapping.
 bool EncodeCodePage(int code_page, std::string_view utf8, std::string& out);
+// The ICU converter name of a Windows or DOS code page number ("windows-936", "ibm-437").
+std::string IcuConverterName(int code_page);
 // Whether ICU can convert this code page.
 bool IsCodePageSupported(int code_page);
 // The legacy code page of the user's locale (LC_ALL, LC_CTYPE, LANG): 936 for zh_CN, 950 for zh_TW and zh_HK,

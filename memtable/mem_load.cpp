@@ -7,23 +7,6 @@
 #include "memtable/mem_table.h"
 
 namespace vantor {
-namespace {
-
-void CopyDefs(const TFieldDefs& from, TFieldDefs& to) {
-  for (const auto& s : from) {
-    TFieldDef& d = to.AddFieldDef();
-    d.SetName(s->Name());
-    d.SetDataType(s->DataType());
-    d.SetSize(s->Size());
-    d.SetPrecision(s->Precision());
-    d.SetAttributes(s->Attributes());
-    d.SetInternalCalcField(s->InternalCalcField());
-    if (s->ChildDefsIfAny()) CopyDefs(*s->ChildDefsIfAny(), d.ChildDefs());
-  }
-}
-
-}  // namespace
-
 void TCustomMemTable::LoadFromSource(TDataSet* source, TMemLoadOptions options) {
   if (!source || source == this) return;
   if ((options & mtloAppend) && (options & (mtloStructure | mtloProperties)))
@@ -97,8 +80,7 @@ void TCustomMemTable::CopyStructureFrom(TDataSet* source, TMemLoadOptions option
   if (!source->Active()) source->UpdateFieldDefs();
   const TFieldDefs& defs = source->FieldDefs();
   if (defs.Count() > TMemCommon::kMaxFields) throw EMemTableError(memmsg::kTooManyFieldDefs);
-  FieldDefs().Clear();
-  CopyDefs(defs, FieldDefs());
+  FieldDefs().Assign(defs);
   for (int i = FieldDefs().Count() - 1; i >= 0; --i) {
     TFieldDef& def = FieldDefs()[i];
     if (!kSupportedFieldTypes.contains(def.DataType()) ||

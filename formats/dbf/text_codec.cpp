@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 
+#include "formats/code_page.h"
 #include "formats/storage.h"
 
 namespace vantor::formats::dbf {
@@ -17,23 +18,6 @@ uint32_t PackUtf8(char16_t c) {
   if (c < 0x80) return 0x01000000u | c;
   if (c < 0x800) return 0x02000000u | (0xC0u | (c >> 6)) | ((0x80u | (c & 0x3F)) << 8);
   return 0x03000000u | (0xE0u | (c >> 12)) | ((0x80u | ((c >> 6) & 0x3F)) << 8) | ((0x80u | (c & 0x3F)) << 16);
-}
-
-const char* IcuName(int code_page, std::string& buffer) {
-  switch (code_page) {
-    case 936: return "windows-936";
-    case 950: return "windows-950";
-    case 932: return "windows-31j";
-    case 949: return "windows-949";
-    case 437: return "ibm-437";
-    case 850: return "ibm-850";
-    case 852: return "ibm-852";
-    case 866: return "ibm-866";
-    default:
-      // DOS code pages (737, 857, 865, ...) are IBM tables; the rest are Windows ones (874, 1250-1258).
-      buffer = (code_page < 1000 && code_page != 874 ? "ibm-" : "windows-") + std::to_string(code_page);
-      return buffer.c_str();
-  }
 }
 
 // Reads one UTF-8 sequence at `i`; answers the code point (U+FFFD for a bad sequence) and moves `i` past it.
@@ -91,9 +75,8 @@ void TextCodec::Build() {
     utf8_ = true;
     return;
   }
-  std::string name_buffer;
   UErrorCode status = U_ZERO_ERROR;
-  UConverter* cnv = ucnv_open(IcuName(code_page_, name_buffer), &status);
+  UConverter* cnv = ucnv_open(IcuConverterName(code_page_).c_str(), &status);
   if (U_FAILURE(status) || cnv == nullptr)
     throw StorageError("code page " + std::to_string(code_page_) + " is not supported");
   status = U_ZERO_ERROR;

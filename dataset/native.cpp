@@ -98,12 +98,11 @@ Value ReadNative(TFieldType type, int size, const void* buffer) {
     }
     case ftWideString:
     case ftFixedWideChar: {
-      std::u16string s;
-      for (int i = 0; i <= size; ++i) {
-        const char16_t c = Load<char16_t>(p + 2 * i);
-        if (!c) break;
-        s += c;
-      }
+      // The text may sit at an odd address inside a record: find its length, then copy it in one go.
+      size_t length = 0;
+      while (length <= static_cast<size_t>(size) && Load<char16_t>(p + 2 * length) != 0) ++length;
+      std::u16string s(length, u'\0');
+      std::memcpy(s.data(), p, 2 * length);
       return Value(std::move(s));
     }
     case ftSmallint: return Value(static_cast<int32_t>(Load<int16_t>(p)));

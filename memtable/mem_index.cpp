@@ -38,6 +38,7 @@ TMemIndex::TMemIndex(std::string name, TCustomMemTable& table, std::string field
                      TMemIndexKind kind, bool internal, bool row_order)
     : name_(std::move(name)),
       table_(table),
+      store_(table.Store()),
       field_names_(std::move(field_names)),
       options_(options),
       kind_(kind),
@@ -57,8 +58,6 @@ TMemIndex::TMemIndex(std::string name, TCustomMemTable& table, std::string field
   ordered_ = Store().RecordCount() == 0;
 }
 
-TMemCommon& TMemIndex::Store() const { return table_.Store(); }
-
 void TMemIndex::CollectRecords() {
   references_.clear();
   ordered_ = false;
@@ -67,7 +66,7 @@ void TMemIndex::CollectRecords() {
   references_.reserve(static_cast<size_t>(store.RecordCount()));
   for (int slot = 0; slot < store.RecordCount(); ++slot) {
     TMemRecord* record = store.StoredRecord(slot);
-    if (record && record->ChangeState != csDeleted && ListsState(record->ChangeState)) references_.push_back(record);
+    if (record && record->ChangeState != csDeleted && ListsState(record->ChangeState)) references_.push_back(slot);
   }
 }
 
@@ -75,8 +74,8 @@ void TMemIndex::SortReferences(int first, int last) {
   if (last > first) {
     const TMemCommon& store = Store();
     if (!SortByCachedKey(store, key_fields_, references_, first, last)) {
-      SortRange(references_.data(), first, last, [&](const TMemRecord* a, const TMemRecord* b) {
-        return store.CompareKeys(key_fields_, a, b, false, true);
+      SortRange(references_.data(), first, last, [&](int32_t a, int32_t b) {
+        return store.CompareKeys(key_fields_, store.StoredRecord(a), store.StoredRecord(b), false, true);
       });
     }
   }
@@ -168,7 +167,7 @@ int TMemIndex::FindBySlot(int32_t slot_id) {
       int low = 0, high = count - 1;
       while (low <= high) {
         const int middle = (low + high + 1) / 2;
-        const int32_t s = At(middle)->SlotId;
+        const int32_t s = references_[static_cast<size_t>(middle)];
         if (s == slot_id) return middle;
         if (ascending ? s < slot_id : s > slot_id)
           low = middle + 1;
@@ -178,7 +177,7 @@ int TMemIndex::FindBySlot(int32_t slot_id) {
     }
   }
   for (int i = 0; i < count; ++i) {
-    if (At(i)->SlotId == slot_id) return i;
+    if (references_[static_cast<size_t>(i)] == slot_id) return i;
     if (i % 100 == 99) table_.ReportProgress(static_cast<int>((static_cast<int64_t>(i) * 100 + count / 2) / count), mtpcSearch);
   }
   return -1;
@@ -212,10 +211,10 @@ int TMemIndex::FindRecordPosition(const TMemRecord* record) {
     }
   }
   for (int i = start; i < count; ++i)
-    if (At(i)->SlotId == record->SlotId) return i;
+    if (references_[static_cast<size_t>(i)] == record->SlotId) return i;
   // A record whose key compares unlike its neighbours' (an unordered view) is found by a full scan.
   for (int i = 0; i < start; ++i)
-    if (At(i)->SlotId == record->SlotId) return i;
+    if (references_[static_cast<size_t>(i)] == record->SlotId) return i;
   return -1;
 }
 
@@ -296,10 +295,10 @@ int TMemIndexes::ApplyRecordChange(TMemRecordChange change, TMemRecord* old_reco
     // Puts the stored record at a place (appending at or past the end) and answers where it went.
     auto file_at = [&](TMemRecord* stored, int place) {
       if (place < 0 || place >= index.Count()) {
-        refs.push_back(stored);
+        refs.push_back(stored->SlotId);
         return index.Count() - 1;
       }
-      refs.insert(refs.begin() + place, stored);
+      refs.insert(refs.begin() + place, stored->SlotId);
       return place;
     };
     switch (change) {

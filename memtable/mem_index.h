@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "memtable/field_list.h"
+#include "memtable/mem_common.h"
 #include "memtable/mem_record.h"
 
 namespace vantor {
 
 class TCustomMemTable;
-class TMemCommon;
 
 enum TMemCompareOption : uint8_t {
   mtcoDescending = 1,
@@ -57,10 +57,12 @@ class TMemIndex {
   void SetEnabled(bool value) { enabled_ = value; }
   bool ListsState(uint8_t change_state) const { return (status_set_ >> change_state) & 1u; }
 
-  std::vector<TMemRecord*>& References() { return references_; }
-  const std::vector<TMemRecord*>& References() const { return references_; }
+  // The references are the records' slot ids: half the bytes of pointers to move when a record changes
+  // its place in a large index.
+  std::vector<int32_t>& References() { return references_; }
+  const std::vector<int32_t>& References() const { return references_; }
   int Count() const { return static_cast<int>(references_.size()); }
-  TMemRecord* At(int position) const { return references_[static_cast<size_t>(position)]; }
+  TMemRecord* At(int position) const { return store_.StoredRecord(references_[static_cast<size_t>(position)]); }
 
   // Fills the references from the store's slots, in slot order, and marks the index unordered.
   void CollectRecords();
@@ -83,14 +85,15 @@ class TMemIndex {
 
  private:
   void SortStep();
-  TMemCommon& Store() const;
+  TMemCommon& Store() const { return store_; }
 
   std::string name_;
   TCustomMemTable& table_;
+  TMemCommon& store_;
   std::string field_names_;
   TMemFieldList key_fields_;
   TMemCompareOptions options_;
-  std::vector<TMemRecord*> references_;
+  std::vector<int32_t> references_;
   bool ordered_ = false;
   TMemIndexKind kind_;
   bool row_order_;

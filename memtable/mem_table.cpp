@@ -160,8 +160,7 @@ void TCustomMemTable::ClearCalcFields(TRecordBuffer buffer) {
 }
 
 TGetResult TCustomMemTable::GetRecord(TRecordBuffer buffer, TGetMode mode, bool /*do_check*/) {
-  const auto& refs = current_index_->References();
-  const int n = static_cast<int>(refs.size());
+  const int n = current_index_->Count();
   switch (mode) {
     case gmCurrent:
       if (position_ >= n) return grEOF;
@@ -183,7 +182,7 @@ TGetResult TCustomMemTable::GetRecord(TRecordBuffer buffer, TGetMode mode, bool 
       break;
   }
   TMemRecord* record = AsRecord(buffer);
-  TMemRecord* stored = refs[static_cast<size_t>(position_)];
+  TMemRecord* stored = current_index_->At(position_);
   store_->FreeVarBlocks(record);
   store_->ClearRecord(record);
   store_->MoveRecord(stored, record);

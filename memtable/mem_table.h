@@ -109,14 +109,13 @@ class TCustomMemTable : public TDataSet {
 
   // The stored record behind a row of the row order (0-based); nullptr outside it.
   const TMemRecord* RowRecord(int row) const {
-    const auto& refs = indexes_->RowOrder().References();
-    return row >= 0 && row < static_cast<int>(refs.size()) ? refs[static_cast<size_t>(row)] : nullptr;
+    const TMemIndex& index = indexes_->RowOrder();
+    return row >= 0 && row < index.Count() ? index.At(row) : nullptr;
   }
   // The stored record behind a row of the current order (0-based); nullptr outside it. Constant time, so a
   // grid can read any row without moving the cursor.
   const TMemRecord* ViewRecord(int row) const {
-    const auto& refs = current_index_->References();
-    return row >= 0 && row < static_cast<int>(refs.size()) ? refs[static_cast<size_t>(row)] : nullptr;
+    return row >= 0 && row < current_index_->Count() ? current_index_->At(row) : nullptr;
   }
 
   // --- Indexes and sorting ---

@@ -123,7 +123,7 @@ void SortEntries(std::vector<Entry>& entries, const std::string& arena, TMemInde
 
 }  // namespace
 
-bool SortByCachedKey(const TMemCommon& store, const TMemFieldList& list, std::vector<TMemRecord*>& refs, int first,
+bool SortByCachedKey(const TMemCommon& store, const TMemFieldList& list, std::vector<int32_t>& refs, int first,
                      int last) {
   if (list.Count != 1 || list.FieldNo[0] <= 0) return false;
   const TMemIndexFieldOptions options = list.Options[0];
@@ -145,7 +145,7 @@ bool SortByCachedKey(const TMemCommon& store, const TMemFieldList& list, std::ve
   std::u16string wide;
   for (size_t k = 0; k < entries.size(); ++k) {
     Entry& e = entries[k];
-    TMemRecord* record = refs[static_cast<size_t>(first) + k];
+    TMemRecord* record = store.StoredRecord(refs[static_cast<size_t>(first) + k]);
     e.record = record;
     e.slot = record->SlotId;
     e.placed = record->Position >= 0;
@@ -202,7 +202,7 @@ bool SortByCachedKey(const TMemCommon& store, const TMemFieldList& list, std::ve
     case KeyKind::Text16: SortEntries<KeyKind::Text8>(entries, arena, options); break;
     case KeyKind::Equal: SortEntries<KeyKind::Equal>(entries, arena, options); break;
   }
-  for (size_t k = 0; k < entries.size(); ++k) refs[static_cast<size_t>(first) + k] = entries[k].record;
+  for (size_t k = 0; k < entries.size(); ++k) refs[static_cast<size_t>(first) + k] = entries[k].slot;
   return true;
 }
 

@@ -12,9 +12,9 @@ namespace vantor {
 
 class TMemCommon;
 
-// Sorts refs[first..last]. Returns false, touching nothing, when the key cannot be cached (several fields,
+// Sorts refs[first..last] (slot ids of stored records). Returns false, touching nothing, when the key cannot be cached (several fields,
 // a calculated field, partial matching, decimal and time-stamp types); the caller then compares records.
-bool SortByCachedKey(const TMemCommon& store, const TMemFieldList& list, std::vector<TMemRecord*>& refs, int first,
+bool SortByCachedKey(const TMemCommon& store, const TMemFieldList& list, std::vector<int32_t>& refs, int first,
                      int last);
 
 }  // namespace vantor

@@ -364,19 +364,19 @@ ColumnInfo ReadColumn(Reader& r) {
   return c;
 }
 
-IntoTarget ReadExternal(const std::string& spec, std::string table) {
+IntoTarget ReadExternal(const std::string& storage_text, std::string table) {
   IntoTarget target;
   target.table = std::move(table);
-  const size_t semi = spec.find(';');
-  const std::string type = AsciiUpper(TrimBlanks(spec.substr(0, semi)));
+  const size_t semi = storage_text.find(';');
+  const std::string type = AsciiUpper(TrimBlanks(storage_text.substr(0, semi)));
   if (type == "TEXT") target.kind = IntoTarget::Text;
   else if (type.rfind("EXCEL", 0) == 0) target.kind = IntoTarget::Excel;
   else if (type.rfind("DBASE", 0) == 0) target.kind = IntoTarget::Dbase;
   else throw ProviderError("could not find installable ISAM '" + type + "'");
   size_t pos = semi;
   while (pos != std::string::npos) {
-    const size_t next = spec.find(';', pos + 1);
-    const std::string part = spec.substr(pos + 1, next == std::string::npos ? std::string::npos : next - pos - 1);
+    const size_t next = storage_text.find(';', pos + 1);
+    const std::string part = storage_text.substr(pos + 1, next == std::string::npos ? std::string::npos : next - pos - 1);
     const size_t eq = part.find('=');
     if (eq != std::string::npos && SameTextAscii(TrimBlanks(part.substr(0, eq)), "DATABASE"))
       target.database = std::string(TrimBlanks(part.substr(eq + 1)));

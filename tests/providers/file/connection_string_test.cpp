@@ -31,9 +31,9 @@ TEST(ConnectionString, TheThreeSessionTemplatesNameTheirDatabases) {
 
 TEST(ConnectionString, NewWorkbookStringWithoutQuotesAndSemicolonsInsideQuotes) {
   auto excel = ResolveConnectionString(
-      "Provider=Microsoft.Jet.OLEDB.4.0;Extended Properties=Excel 8.0;Data Source=/tmp/x/new.xls");
+      "Provider=Microsoft.Jet.OLEDB.4.0;Extended Properties=Excel 8.0;Data Source=/data/x/new.xls");
   EXPECT_EQ(excel.kind, DatabaseKind::ExcelWorkbook);
-  EXPECT_EQ(excel.path, "/tmp/x/new.xls");
+  EXPECT_EQ(excel.path, "/data/x/new.xls");
   auto keys = ParseConnectionString(R"(A="x;y=z";b = 'it''s' ; C=)");
   EXPECT_EQ(keys["A"], "x;y=z");
   EXPECT_EQ(keys["B"], "it's");

@@ -107,6 +107,10 @@ std::vector<ColumnInfo> DbfStorage::Columns(const std::string& table) {
 
 std::unique_ptr<RowCursor> DbfStorage::Scan(const std::string& table) { return Open(Find(table))->Scan(); }
 
+std::unique_ptr<RowCursor> DbfStorage::ScanColumns(const std::string& table, const std::vector<bool>& wanted) {
+  return Open(Find(table))->Scan(wanted);
+}
+
 int64_t DbfStorage::InsertRow(const std::string& table, const Row& row) {
   return OpenForWrite(Find(table))->Insert(row);
 }

@@ -24,6 +24,7 @@ class DbfStorage : public Storage {
   std::vector<TableInfo> ListTables() override;
   std::vector<ColumnInfo> Columns(const std::string& table) override;
   std::unique_ptr<RowCursor> Scan(const std::string& table) override;
+  std::unique_ptr<RowCursor> ScanColumns(const std::string& table, const std::vector<bool>& wanted) override;
 
   int64_t InsertRow(const std::string& table, const Row& row) override;
   void UpdateRow(const std::string& table, int64_t row_id, const Row& row) override;

@@ -23,8 +23,11 @@ std::string MemoPathFor(const std::string& dbf_path, MemoFormat format) {
 // Streams records in large blocks; deleted records are skipped.
 class DbfCursor : public RowCursor {
  public:
-  explicit DbfCursor(std::shared_ptr<DbfTable> table)
-      : table_(std::move(table)), count_(table_->header_.record_count), record_length_(table_->header_.record_length) {
+  DbfCursor(std::shared_ptr<DbfTable> table, std::vector<bool> wanted)
+      : table_(std::move(table)),
+        count_(table_->header_.record_count),
+        record_length_(table_->header_.record_length),
+        wanted_(std::move(wanted)) {
     const size_t per_block = std::max<size_t>(1, kScanBlockBytes / record_length_);
     buffer_.resize(per_block * record_length_);
   }
@@ -36,7 +39,8 @@ class DbfCursor : public RowCursor {
       const char* record = buffer_.data() + (next_ - block_first_) * record_length_;
       const uint64_t index = next_++;
       if (*record == '*') continue;
-      table_->record_codec_->Decode(record, table_->memo_.get(), static_cast<int64_t>(index), row);
+      table_->record_codec_->Decode(record, table_->memo_.get(), static_cast<int64_t>(index), row,
+                                    wanted_.empty() ? nullptr : &wanted_);
       row_id_ = static_cast<int64_t>(index);
       return true;
     }
@@ -56,6 +60,7 @@ class DbfCursor : public RowCursor {
   std::shared_ptr<DbfTable> table_;
   uint64_t count_;
   size_t record_length_;
+  std::vector<bool> wanted_;  // empty: every column
   std::vector<char> buffer_;
   uint64_t next_ = 0;
   uint64_t block_first_ = 0;
@@ -100,9 +105,9 @@ std::vector<ColumnInfo> DbfTable::Columns() const {
   return columns;
 }
 
-std::unique_ptr<RowCursor> DbfTable::Scan() {
+std::unique_ptr<RowCursor> DbfTable::Scan(std::vector<bool> wanted) {
   FlushPending();
-  return std::make_unique<DbfCursor>(shared_from_this());
+  return std::make_unique<DbfCursor>(shared_from_this(), std::move(wanted));
 }
 
 bool DbfTable::ReadRow(int64_t row_id, Row& row, bool* deleted) {

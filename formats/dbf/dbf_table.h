@@ -31,7 +31,8 @@ class DbfTable : public std::enable_shared_from_this<DbfTable> {
   // Columns with the names stored in the file.
   std::vector<ColumnInfo> Columns() const;
 
-  std::unique_ptr<RowCursor> Scan();
+  // Streams the rows; with `wanted` (one flag per column) the unwanted columns are left null.
+  std::unique_ptr<RowCursor> Scan(std::vector<bool> wanted = {});
   // Reads one row (deleted or not); false when the id is outside the table.
   bool ReadRow(int64_t row_id, Row& row, bool* deleted = nullptr);
 

@@ -191,7 +191,8 @@ void RecordCodec::FieldError(const FieldDescriptor& f, const std::string& what) 
   throw StorageError("table '" + table_ + "', field '" + f.name + "': " + what);
 }
 
-void RecordCodec::Decode(const char* record, const MemoFile* memo, int64_t row_id, Row& row) const {
+void RecordCodec::Decode(const char* record, const MemoFile* memo, int64_t row_id, Row& row,
+                         const std::vector<bool>* wanted) const {
   row.resize(visible_.size());
   const char* null_flags =
       header_.null_flags_field >= 0 ? record + header_.fields[header_.null_flags_field].offset : nullptr;
@@ -204,7 +205,7 @@ void RecordCodec::Decode(const char* record, const MemoFile* memo, int64_t row_i
     const char* p = record + f.offset;
     const size_t n = f.length;
     Value& out = row[col];
-    if (bit(f.null_bit)) {
+    if ((wanted && col < wanted->size() && !(*wanted)[col]) || bit(f.null_bit)) {
       out = Value();
       continue;
     }

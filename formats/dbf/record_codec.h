@@ -29,7 +29,9 @@ class RecordCodec {
 
   // Fills `row` (resized to the column count) from `record`. `memo` may be null when the table has no memo
   // file; a memo field that points somewhere then gives a StorageError. `row_id` only names the row in errors.
-  void Decode(const char* record, const MemoFile* memo, int64_t row_id, Row& row) const;
+  // Columns whose `wanted` flag is false (when given) are left null without being decoded.
+  void Decode(const char* record, const MemoFile* memo, int64_t row_id, Row& row,
+              const std::vector<bool>* wanted = nullptr) const;
 
   // A memo waiting to be written: the encoded bytes and where its block number goes in the record.
   struct PendingMemo {

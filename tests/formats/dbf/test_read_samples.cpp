@@ -191,3 +191,36 @@ TEST(DatabaseContainer, WritesAreRefusedNamingTheIndexFile) {
 
 }  // namespace
 }  // namespace vantor::formats::dbf
+
+namespace vantor::formats::dbf {
+namespace {
+
+// A reader that asks for some columns gets exactly those, the rest left null and undecoded.
+TEST(ReadSamples, ScanningChosenColumnsLeavesTheOthersNull) {
+  VANTOR_REQUIRE_TESTDATA("dbase/dbase_83.dbf", path);
+  auto storage = OpenDirectory(path.parent_path().string());
+  const auto columns = storage->Columns("dbase_83");
+  ASSERT_GE(columns.size(), 3u);
+  std::vector<bool> wanted(columns.size(), false);
+  wanted[1] = true;
+  auto all = storage->Scan("dbase_83");
+  auto some = storage->ScanColumns("dbase_83", wanted);
+  Row full, partial;
+  int rows = 0;
+  while (all->Next(full)) {
+    ASSERT_TRUE(some->Next(partial));
+    ASSERT_EQ(partial.size(), full.size());
+    EXPECT_EQ(partial[1], full[1]);
+    for (size_t c = 0; c < partial.size(); ++c)
+      if (c != 1) {
+        EXPECT_TRUE(partial[c].IsNull());
+      }
+    EXPECT_EQ(some->RowId(), all->RowId());
+    ++rows;
+  }
+  EXPECT_FALSE(some->Next(partial));
+  EXPECT_GT(rows, 0);
+}
+
+}  // namespace
+}  // namespace vantor::formats::dbf

@@ -395,9 +395,69 @@ void SheetTable::UpdateRow(int64_t row_id, const Row& values) {
   sheet_.min_end_row = std::max(sheet_.min_end_row, layout_.end_row);
 }
 
+void SheetTable::CheckNothingRefersFrom(size_t row, size_t col, const char* what) const {
+  const std::string refusal = std::string("cannot delete ") + what + " of sheet '" + sheet_.name + "': ";
+  for (const SheetRow& r : sheet_.rows)
+    for (const Cell& c : r.cells)
+      if (c.is_formula)
+        throw StorageError(refusal + "the sheet holds formulas, whose cell references would point at other cells");
+  // A range [first_row..last_row] x [first_col..last_col] that reaches the moving cells.
+  auto reaches = [&](uint16_t last_row, uint16_t last_col) { return last_row >= row && last_col >= col; };
+  for (const auto* records : {&sheet_.head, &sheet_.tail}) {
+    for (const RawRecord& r : *records) {
+      const auto& d = r.data;
+      switch (r.id) {
+        case 0x00E5:  // MERGEDCELLS: a count, then ranges of first row, last row, first column, last column
+          for (size_t i = 0, n = d.size() >= 2 ? Get16(d.data()) : 0; i < n && 2 + 8 * i + 8 <= d.size(); ++i)
+            if (reaches(Get16(&d[2 + 8 * i + 2]), Get16(&d[2 + 8 * i + 6])))
+              throw StorageError(refusal + "merged cells lie at or after it");
+          break;
+        case 0x01B8:  // HLINK: its range comes first
+          if (d.size() < 8 || reaches(Get16(&d[2]), Get16(&d[6])))
+            throw StorageError(refusal + "a hyperlink lies at or after it");
+          break;
+        case 0x001C:  // NOTE: row, column
+          if (d.size() < 4 || reaches(Get16(&d[0]), Get16(&d[2])))
+            throw StorageError(refusal + "a note lies at or after it");
+          break;
+        case 0x01B0:  // CONDFMT and its CF rules: their formulas may refer anywhere
+        case 0x01B1:
+          throw StorageError(refusal + "the sheet has conditional formats, whose ranges are not moved");
+        case 0x01B2:  // DVAL and its DV rules
+        case 0x01BE:
+          throw StorageError(refusal + "the sheet has data validation, whose ranges are not moved");
+        default:
+          break;
+      }
+    }
+  }
+  // Defined names and 3-D references in other sheets reach a sheet through an EXTERNSHEET entry of this
+  // workbook's own SUPBOOK; such an entry means something may point into the sheet.
+  const auto sheet_index = static_cast<size_t>(&sheet_ - book_.sheets.data());
+  if (sheet_index >= book_.sheets.size()) return;  // a new sheet not yet in the workbook
+  int self_book = -1, book_index = 0;
+  for (const RawRecord& r : book_.globals) {
+    if (r.id != 0x01AE) continue;  // SUPBOOK
+    if (r.data.size() == 4 && Get16(&r.data[2]) == 0x0401) self_book = book_index;
+    ++book_index;
+  }
+  for (const RawRecord& r : book_.globals) {
+    if (r.id != 0x0017 || r.data.size() < 2) continue;  // EXTERNSHEET
+    const size_t count = Get16(r.data.data());
+    for (size_t i = 0; i < count && 2 + 6 * i + 6 <= r.data.size(); ++i) {
+      const uint8_t* e = &r.data[2 + 6 * i];
+      if (Get16(e) != self_book) continue;
+      const uint16_t first = Get16(e + 2), last = Get16(e + 4);
+      if (first <= sheet_index && sheet_index <= last && last < 0xFFFE)
+        throw StorageError(refusal + "defined names or formulas in other sheets refer to this sheet");
+    }
+  }
+}
+
 void SheetTable::DeleteRow(int64_t row_id) {
   const int64_t index = RowIndex(row_id);
   if (index < 0) throw StorageError(Format("sheet '%s' has no row %lld", sheet_.name.c_str(), static_cast<long long>(row_id)));
+  CheckNothingRefersFrom(static_cast<size_t>(index), 0, "a row");
   CountRow(sheet_.rows[static_cast<size_t>(index)], -1);
   sheet_.rows.erase(sheet_.rows.begin() + index);
   sheet_.modified = true;
@@ -444,6 +504,7 @@ void SheetTable::AddColumn(const ColumnInfo& column) {
 void SheetTable::DropColumn(const std::string& name) {
   const size_t index = ColumnIndex(name);
   const uint16_t col = static_cast<uint16_t>(layout_.first_col + index);
+  CheckNothingRefersFrom(0, col, "a column");
   for (SheetRow& row : sheet_.rows) {
     auto& cells = row.cells;
     cells.erase(std::remove_if(cells.begin(), cells.end(), [col](const Cell& c) { return c.col == col; }), cells.end());

@@ -52,6 +52,10 @@ class SheetTable {
 
  private:
   void Recompute();
+  // Refuses a delete that would leave a reference pointing at other cells: `row` (or `col`) and everything
+  // after it move up (left), and formulas, merged ranges, links, notes, conditional formats, validations
+  // and references from elsewhere are not rewritten.
+  void CheckNothingRefersFrom(size_t row, size_t col, const char* what) const;
   // Adds (sign 1) or removes (sign -1) a data row's values from the per-column kind counts.
   void CountRow(const SheetRow& row, int sign);
   size_t ColumnIndex(const std::string& name) const;

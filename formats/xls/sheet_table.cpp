@@ -65,6 +65,46 @@ int EnsureDateXf(Workbook& book, bool with_time) {
   return slot;
 }
 
+bool IsDateType(int ado) { return ado == adDate || ado == adDBTimeStamp; }
+
+// A column's value as the type `ado` holds it, or Null when it cannot be held exactly.
+Value ConvertExactly(const Value& v, int ado, bool& ok) {
+  ok = true;
+  if (v.IsNull()) return v;
+  if (IsTextType(ado) || ado == adGUID) {
+    if (v.kind() == Value::Kind::Boolean) return Value(BoolText(v.get<bool>()));
+    if (v.kind() == Value::Kind::DateTime) return Value(v.get<DateTime>().ToString());
+    return Value(v.AsString());
+  }
+  if (IsNumberType(ado)) {
+    double d;
+    if (v.kind() == Value::Kind::Double) d = v.get<double>();
+    else if (v.kind() == Value::Kind::Int16 || v.kind() == Value::Kind::Int32 || v.kind() == Value::Kind::Int64) d = v.AsDouble();
+    else if (!v.IsText() || !TryParseDouble(v.AsString(), d)) d = NAN;
+    const bool integral = ado == adSmallInt || ado == adInteger || ado == adBigInt || ado == adTinyInt ||
+                          ado == adUnsignedTinyInt;
+    const double limit = ado == adSmallInt ? 32767.0 : ado == adInteger ? 2147483647.0
+                         : ado == adTinyInt ? 127.0 : ado == adUnsignedTinyInt ? 255.0 : 9007199254740992.0;
+    ok = std::isfinite(d) && (!integral || (d == std::floor(d) && std::fabs(d) <= limit)) &&
+         !(ado == adUnsignedTinyInt && d < 0);
+    return ok ? Value(d) : Value();
+  }
+  if (IsDateType(ado)) {
+    DateTime dt;
+    if (v.kind() == Value::Kind::DateTime) return v;
+    ok = v.IsText() && DateTime::TryParse(v.AsString(), dt);
+    return ok ? Value(dt) : Value();
+  }
+  if (ado == adBoolean) {
+    if (v.kind() == Value::Kind::Boolean) return v;
+    const std::string s = v.IsText() ? v.AsString() : "";
+    ok = SameTextAscii(s, "true") || SameTextAscii(s, "false");
+    return ok ? Value(SameTextAscii(s, "true")) : Value();
+  }
+  ok = false;  // binary and other types have no place in a cell
+  return Value();
+}
+
 }  // namespace
 
 void CheckSheetName(const std::string& name) {
@@ -525,9 +565,37 @@ void SheetTable::RenameColumn(const std::string& name, const std::string& new_na
       if (SameTextAscii(c.name, new_name))
         throw StorageError("sheet '" + sheet_.name + "' already has a column '" + new_name + "'");
   }
+  // The values change to the new type first, into copies of the rows, so a value the type cannot hold
+  // leaves every row as it was.
+  const ColumnInfo old_column = Columns()[index];
+  const auto col = static_cast<uint16_t>(layout_.first_col + index);
+  std::vector<std::pair<size_t, SheetRow>> converted;
+  if (old_column.ado_type != ado_type) {
+    ColumnInfo target = old_column;
+    target.ado_type = ado_type;
+    for (size_t r = layout_.header_row + 1; r < layout_.end_row && r < sheet_.rows.size(); ++r) {
+      const Cell* cell = FindCellInRow(sheet_.rows[r], col);
+      if (!cell || IsEmpty(*cell)) continue;
+      const Value current = Typed(cell, old_column);
+      bool ok;
+      const Value value = ConvertExactly(current, ado_type, ok);
+      if (!ok)
+        throw StorageError("cannot change the type of column '" + name + "' in sheet '" + sheet_.name + "': the value '" +
+                           current.AsString() + "' in row " + std::to_string(r + 1) + " cannot be held by the new type");
+      if (cell->is_formula)
+        throw StorageError("cannot change the type of column '" + name + "' in sheet '" + sheet_.name +
+                           "': row " + std::to_string(r + 1) + " holds a formula, which would be replaced by its value");
+      SheetRow row = sheet_.rows[r];
+      Cell* stored = FindCellInRow(row, col);
+      stored->kind = Cell::Kind::kBlank;  // rewritten as the new kind, not kept as it was
+      SetCell(row, col, value, target);
+      converted.emplace_back(r, std::move(row));
+    }
+  }
+  for (auto& [r, row] : converted) sheet_.rows[r] = std::move(row);
   ColumnInfo text;
   text.ado_type = adVarWChar;
-  SetCell(sheet_.rows[layout_.header_row], static_cast<uint16_t>(layout_.first_col + index), Value(new_name), text);
+  SetCell(sheet_.rows[layout_.header_row], col, Value(new_name), text);
   std::erase_if(sheet_.declared, [&](const DeclaredColumn& d) { return SameTextAscii(d.name, name); });
   sheet_.declared.push_back(DeclaredColumn{new_name, ado_type});
   sheet_.modified = true;

@@ -15,6 +15,26 @@
 namespace vantor::formats::xls {
 namespace {
 
+// Excel cannot open a workbook without sheets, so a workbook with no tables holds one empty sheet named
+// like Excel's first sheet. It is no table: it has no header row to give columns. It is recognised by its
+// records, exactly those written here (an empty sheet saved by another program carries more), so a sheet
+// someone made or formatted always stays a table. The first table created takes its place, and dropping
+// the last table puts it back.
+constexpr const char* kPlaceholderName = "Sheet1";
+
+bool IsPlaceholderSheet(const Workbook& book, const Sheet& sheet) {
+  if (book.sheets.size() != 1 || !sheet.IsWorksheet() || sheet.visibility != 0) return false;
+  for (const SheetRow& row : sheet.rows)
+    if (!row.cells.empty()) return false;
+  auto ids = [](const std::vector<RawRecord>& records) {
+    std::vector<uint16_t> out;
+    for (const RawRecord& r : records) out.push_back(r.id);
+    return out;
+  };
+  return SameTextAscii(sheet.name, kPlaceholderName) && ids(sheet.head) == std::vector<uint16_t>{rec::kBof, 0x0055} &&
+         ids(sheet.tail) == std::vector<uint16_t>{rec::kWindow2, rec::kEof};
+}
+
 // Streams a sheet's rows. It follows row ids, so rows deleted or changed during the scan are seen as they
 // are now, and rows added during the scan are not visited.
 class SheetCursor : public RowCursor {
@@ -75,7 +95,7 @@ class XlsStorage : public Storage {
   std::vector<TableInfo> ListTables() override {
     std::vector<TableInfo> out;
     for (const Sheet& s : book_->sheets)
-      if (s.IsWorksheet()) out.push_back(TableInfo{s.name, false});
+      if (s.IsWorksheet() && !IsPlaceholderSheet(*book_, s)) out.push_back(TableInfo{s.name, false});
     return out;
   }
 
@@ -125,14 +145,21 @@ class XlsStorage : public Storage {
   void CreateTable(const std::string& table, const std::vector<ColumnInfo>& columns) override {
     Change([&] {
       CheckSheetName(table);
-      if (FindSheet(table) >= 0) throw StorageError("the workbook already has a sheet named '" + table + "'");
+      const bool replaces_placeholder = !book_->sheets.empty() && IsPlaceholderSheet(*book_, book_->sheets.front());
+      if (FindSheet(table) >= 0 && !replaces_placeholder)
+        throw StorageError("the workbook already has a sheet named '" + table + "'");
       if (columns.empty()) throw StorageError("a new sheet needs at least one column");
       // The header is written into the new sheet before it joins the workbook, so a bad column list
       // leaves no half-made sheet behind, inside a transaction too.
       Sheet sheet = NewWorksheet(*book_, table);
       SheetTable(*book_, sheet).WriteHeader(columns);
-      book_->sheets.push_back(std::move(sheet));
-      UpdateTabIds(SIZE_MAX);
+      if (replaces_placeholder) {
+        sheet.tail = book_->sheets.front().tail;  // its window settings: the selected, shown sheet
+        book_->sheets.front() = std::move(sheet);
+      } else {
+        book_->sheets.push_back(std::move(sheet));
+        UpdateTabIds(SIZE_MAX);
+      }
       SheetsChanged();
     });
   }
@@ -143,6 +170,10 @@ class XlsStorage : public Storage {
       AdjustSheetReferences(index);
       UpdateTabIds(index);
       book_->sheets.erase(book_->sheets.begin() + static_cast<std::ptrdiff_t>(index));
+      if (book_->sheets.empty()) {
+        book_->sheets.push_back(NewWorksheet(*book_, kPlaceholderName));
+        UpdateTabIds(SIZE_MAX);
+      }
       SheetsChanged();
     });
   }
@@ -312,7 +343,8 @@ std::unique_ptr<Storage> OpenWorkbook(const std::string& path) {
 void CreateWorkbook(const std::string& path) {
   std::error_code ec;
   if (std::filesystem::exists(path, ec)) throw StorageError("cannot create " + path + ": the file exists already");
-  const WorkbookFile file = NewWorkbookFile();
+  WorkbookFile file = NewWorkbookFile();
+  file.book.sheets.push_back(NewWorksheet(file.book, kPlaceholderName));
   ReplaceFile(path, BuildWorkbookFile(file));
 }
 

@@ -376,5 +376,57 @@ TEST_F(XlsStorageTest, Biff5WorkbookReadsWithItsCodePageAndIsReadOnly) {
   EXPECT_EQ(FileBytes(path), bytes);
 }
 
+// Excel opens no workbook without sheets: a new one holds an empty sheet, which is no table and which the
+// first table replaces; dropping the last table brings it back.
+TEST_F(XlsStorageTest, NewWorkbookOpensElsewhereAndShowsNoTable) {
+  const std::string python = testing::PythonWithXlrd();
+  auto xlrd_sheets = [&] {
+    const auto r = testing::RunCommand(python + " " + testing::ShellQuote(testing::ScriptPath("xlrd_dump.py")) + " " +
+                                       testing::ShellQuote(path));
+    EXPECT_EQ(r.status, 0) << "xlrd cannot open the workbook";
+    std::vector<std::string> sheets;
+    for (const std::string& line : testing::SplitLines(r.output))
+      if (line.rfind("S\t", 0) == 0) sheets.push_back(testing::SplitTabs(line).at(2));
+    return sheets;
+  };
+  CreateWorkbook(path);
+  EXPECT_TRUE(OpenWorkbook(path)->ListTables().empty());
+  if (!python.empty()) {
+    EXPECT_EQ(xlrd_sheets(), std::vector<std::string>{"Sheet1"});
+  }
+  {
+    auto storage = OpenWorkbook(path);
+    storage->CreateTable("Sheet1", {Col("a", adDouble)});  // the name is free: the empty sheet is no table
+    storage->InsertRow("Sheet1", {Value(1.0)});
+  }
+  auto storage = OpenWorkbook(path);
+  ASSERT_EQ(storage->ListTables().size(), 1u);
+  EXPECT_EQ(ReadAll(*storage, "Sheet1"), (std::vector<Row>{{Value(1.0)}}));
+  storage->DropTable("Sheet1");
+  EXPECT_TRUE(storage->ListTables().empty());
+  EXPECT_TRUE(OpenWorkbook(path)->ListTables().empty());
+  if (!python.empty()) {
+    EXPECT_EQ(xlrd_sheets(), std::vector<std::string>{"Sheet1"});
+  }
+  storage->CreateTable("people", {Col("Name", adVarWChar)});
+  EXPECT_EQ(OpenWorkbook(path)->ListTables().size(), 1u);
+  if (!python.empty()) {
+    EXPECT_EQ(xlrd_sheets(), std::vector<std::string>{"people"});
+  }
+}
+
+// An empty sheet that another program wrote stays a table.
+TEST_F(XlsStorageTest, AnEmptySheetWithMoreThanThePlaceholderRecordsIsATable) {
+  CreateWorkbook(path);
+  WorkbookFile file = ReadWorkbookFile(path);
+  ASSERT_EQ(file.book.sheets.size(), 1u);
+  file.book.sheets[0].tail.insert(file.book.sheets[0].tail.begin(), RawRecord{0x001D, {3, 0, 0, 0, 0, 0, 0, 0, 0}});
+  file.book.sheets[0].modified = true;
+  ReplaceFile(path, BuildWorkbookFile(file));
+  auto storage = OpenWorkbook(path);
+  ASSERT_EQ(storage->ListTables().size(), 1u);
+  EXPECT_THROW(storage->CreateTable("sheet1", {Col("a", adDouble)}), StorageError);
+}
+
 }  // namespace
 }  // namespace vantor::formats::xls

@@ -10,7 +10,7 @@
 
 namespace vantor::formats::xls {
 
-enum class BiffVersion : uint8_t { kBiff5, kBiff8 };
+enum class BiffVersion : uint8_t { kBiff2To4, kBiff5, kBiff8 };
 
 struct RawRecord {
   uint16_t id = 0;

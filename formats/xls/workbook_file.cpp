@@ -12,6 +12,7 @@
 
 #include "formats/storage.h"
 #include "formats/xls/compound_file_writer.h"
+#include "formats/xls/legacy_worksheet_reader.h"
 #include "formats/xls/workbook_reader.h"
 #include "formats/xls/workbook_writer.h"
 
@@ -22,8 +23,11 @@ WorkbookFile ParseWorkbookFile(std::span<const uint8_t> bytes) {
     if (bytes.size() >= 4 && bytes[0] == 'P' && bytes[1] == 'K')
       throw StorageError("not an .xls workbook: this is an Office Open XML (.xlsx) file");
     // A bare BIFF2-BIFF4 stream starts with its BOF record (0x0009, 0x0209, 0x0409).
-    if (bytes.size() >= 4 && bytes[0] == 0x09 && (bytes[1] == 0x00 || bytes[1] == 0x02 || bytes[1] == 0x04))
-      throw StorageError("unsupported workbook: Excel 2.x-4.x (BIFF2-BIFF4) files cannot be opened");
+    if (IsLegacyWorksheet(bytes)) {
+      WorkbookFile file;
+      file.book = ReadLegacyWorksheet(bytes);
+      return file;
+    }
     throw StorageError("not an Excel workbook (no compound file signature)");
   }
   CompoundFile cf = CompoundFile::Parse(bytes);

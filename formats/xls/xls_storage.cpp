@@ -202,7 +202,10 @@ class XlsStorage : public Storage {
 
  private:
   void CheckWritable() const {
-    if (IsReadOnly()) throw StorageError(path_ + " is an Excel 5.0/95 (BIFF5) workbook, which is read-only here");
+    if (!IsReadOnly()) return;
+    if (book_->version == BiffVersion::kBiff5)
+      throw StorageError(path_ + " is an Excel 5.0/95 (BIFF5) workbook, which is read-only here");
+    throw StorageError(path_ + " is an Excel 2.x-4.x (BIFF2-BIFF4) worksheet, which is read-only here");
   }
 
   // Runs one change: inside a transaction it waits for Commit; outside, it is saved at once, and a change

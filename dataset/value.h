@@ -65,6 +65,14 @@ class Value {
   template <typename T>
   const T& get() const { return std::get<T>(v_); }
 
+  // Makes the value hold a T and answers it, reusing the one already there (its old contents stay until
+  // overwritten): lets a reader decode straight into a value it refills row after row.
+  template <typename T>
+  T& Emplace() {
+    if (T* held = std::get_if<T>(&v_)) return *held;
+    return v_.template emplace<T>();
+  }
+
   // Same kind and same value (doubles compare bit-for-bit equal values, NaN equals NaN).
   friend bool operator==(const Value& a, const Value& b);
 

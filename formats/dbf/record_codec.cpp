@@ -238,15 +238,10 @@ void RecordCodec::Decode(const char* record, const MemoFile* memo, int64_t row_i
         break;
       }
       case 'N': case 'F': {
-        TBcd bcd;
-        if (ParsePlainDecimal(p, n, bcd)) {
-          out = Value(bcd);
-          break;
-        }
-        if (IsBlank(p, n)) {
-          out = Value();
-          break;
-        }
+        // Decoded in place: the row's value usually holds a decimal from the previous row already.
+        if (ParsePlainDecimal(p, n, out.Emplace<TBcd>())) break;
+        out = Value();
+        if (IsBlank(p, n)) break;
         std::string_view text = TrimBlanks(std::string_view(p, n));
         if (text.find_first_not_of('*') == std::string_view::npos) {
           out = Value();  // a value too wide for the field, written as asterisks: nothing is stored

@@ -3,6 +3,7 @@
 // demand and kept once read, so moving back and bookmarks work without reading the source twice.
 // Descendants supply the columns and rows (OpenSource) and, where they allow it, write changes through.
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -77,28 +78,39 @@ class TAdoDataSet : public TDataSet {
   // The rows read so far, one flat array of values (one allocation for many rows).
   class RowCache {
    public:
-    void Reset(size_t width) { width_ = width, values_.clear(), count_ = 0; }
+    void Reset(size_t width) { width_ = width, chunks_.clear(), count_ = 0; }
     size_t Size() const { return count_; }
     void Append(Row& row) {
       row.resize(width_);
-      for (Value& v : row) values_.push_back(std::move(v));
+      // Rows go into fixed-size chunks, so a million rows are never moved by a growing array.
+      if (count_ % kChunkRows == 0) {
+        chunks_.emplace_back();
+        chunks_.back().reserve(kChunkRows * width_);
+      }
+      for (Value& v : row) chunks_.back().push_back(std::move(v));
       ++count_;
     }
-    void CopyTo(size_t i, Row& row) const {
-      row.assign(values_.begin() + static_cast<long>(i * width_), values_.begin() + static_cast<long>((i + 1) * width_));
-    }
+    void CopyTo(size_t i, Row& row) const { row.assign(At(i), At(i) + width_); }
     void Assign(size_t i, const Row& row) {
-      for (size_t k = 0; k < width_; ++k) values_[i * width_ + k] = k < row.size() ? row[k] : Value();
+      Value* values = At(i);
+      for (size_t k = 0; k < width_; ++k) values[k] = k < row.size() ? row[k] : Value();
     }
     void Erase(size_t i) {
-      values_.erase(values_.begin() + static_cast<long>(i * width_), values_.begin() + static_cast<long>((i + 1) * width_));
+      for (size_t r = i; r + 1 < count_; ++r) std::move(At(r + 1), At(r + 1) + width_, At(r));
       --count_;
+      std::vector<Value>& last = chunks_.back();
+      last.resize(last.size() - width_);
+      if (last.empty()) chunks_.pop_back();
     }
 
    private:
+    static constexpr size_t kChunkRows = 4096;
+    Value* At(size_t i) { return chunks_[i / kChunkRows].data() + (i % kChunkRows) * width_; }
+    const Value* At(size_t i) const { return chunks_[i / kChunkRows].data() + (i % kChunkRows) * width_; }
+
     size_t width_ = 0;
     size_t count_ = 0;
-    std::vector<Value> values_;
+    std::vector<std::vector<Value>> chunks_;
   };
 
   RowSource source_;

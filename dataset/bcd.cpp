@@ -79,7 +79,32 @@ TBcd TBcd::FromDouble(double value) {
   return Parse(std::string_view(buf, static_cast<size_t>(r.ptr - buf)));
 }
 
-std::string TBcd::ToString() const { return ToDigits(*this).ToString(); }
+std::string TBcd::ToString() const {
+  // Written straight from the nibbles: no leading zeros, no trailing fraction zeros, no negative zero.
+  const int precision = std::min<int>(Precision, kMaxDigits);
+  const int scale = std::min(Scale(), precision);
+  char buffer[kMaxDigits + 4];
+  char* out = buffer;
+  *out++ = '-';
+  const int integer_digits = precision - scale;
+  bool any = false;
+  for (int i = 0; i < integer_digits; ++i) {
+    const int d = std::min(Digit(i), 9);
+    if (d == 0 && !any) continue;
+    any = true;
+    *out++ = static_cast<char>('0' + d);
+  }
+  if (!any) *out++ = '0';
+  int last = precision - 1;
+  while (last >= integer_digits && std::min(Digit(last), 9) == 0) --last;
+  if (last >= integer_digits) {
+    *out++ = '.';
+    for (int i = integer_digits; i <= last; ++i) *out++ = static_cast<char>('0' + std::min(Digit(i), 9));
+  }
+  const bool zero = !any && last < integer_digits;
+  const char* start = IsNegative() && !zero ? buffer : buffer + 1;
+  return std::string(start, static_cast<size_t>(out - start));
+}
 
 double TBcd::ToDouble() const { return std::strtod(ToString().c_str(), nullptr); }
 

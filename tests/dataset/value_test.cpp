@@ -45,6 +45,13 @@ TEST(BcdTest, KeepsEveryDigit) {
   EXPECT_EQ(TBcd::Parse("1.5e3").ToString(), "1500");
   EXPECT_EQ(TBcd::Parse("15e-3").ToString(), "0.015");
   EXPECT_EQ(TBcd::FromDouble(0.1).ToString(), "0.1");
+  EXPECT_EQ(TBcd::Parse("-0.5").ToString(), "-0.5");
+  // A record as a file engine fills it: padding zeros on both sides of the point are not printed.
+  TBcd padded;
+  padded.Precision = 6;
+  padded.SignSpecialPlaces = 0x80 | 3;
+  for (int i = 0; i < 6; ++i) padded.SetDigit(i, "001250"[i] - '0');
+  EXPECT_EQ(padded.ToString(), "-1.25");
   EXPECT_THROW(TBcd::Parse("1.2.3"), EConvertError);
   EXPECT_THROW(TBcd::Parse(std::string(65, '9')), EConvertError);
 }

@@ -8,9 +8,12 @@
 #include "formats/dbf/dbf_storage.h"
 #include "formats/xls/xls_storage.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/storage_helpers.h"
 
 namespace vantor::data {
 namespace {
+
+using vantor::testing::Col;
 
 using namespace formats;
 using vantor::testing::TempDir;
@@ -29,14 +32,6 @@ std::string ReadFile(const std::string& path) {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
-}
-
-ColumnInfo Col(const std::string& name, int type, int size = 0) {
-  ColumnInfo c;
-  c.name = name;
-  c.ado_type = type;
-  c.defined_size = size;
-  return c;
 }
 
 // A dBase directory with "order details" (ID, NAME) of three rows and "a]b" (ID) of one.

@@ -7,28 +7,15 @@
 #include "formats/text/schema_ini.h"
 #include "formats/text/text_storage.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/storage_helpers.h"
 
 namespace vantor::formats::text {
 namespace {
 
+using vantor::testing::Col;
+using vantor::testing::ReadAll;
+
 using vantor::testing::TempDir;
-
-ColumnInfo Col(const std::string& name, int type, int size = 0, int precision = 0, int scale = 0) {
-  ColumnInfo c;
-  c.name = name;
-  c.ado_type = type;
-  c.defined_size = size;
-  c.precision = precision;
-  c.numeric_scale = scale;
-  return c;
-}
-
-std::vector<Row> ReadAll(Storage& s, const std::string& table) {
-  std::vector<Row> rows;
-  Row row;
-  for (auto c = s.Scan(table); c->Next(row);) rows.push_back(row);
-  return rows;
-}
 
 TEST(TextStorage, TypedColumnsRoundTripExactly) {
   TempDir dir;

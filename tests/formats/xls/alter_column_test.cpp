@@ -7,24 +7,13 @@
 
 #include "formats/xls/xls_storage.h"
 #include "xls_test_support.h"
+#include "tests/support/storage_helpers.h"
 
 namespace vantor::formats::xls {
 namespace {
 
-ColumnInfo Col(const std::string& name, int type) {
-  ColumnInfo c;
-  c.name = name;
-  c.ado_type = type;
-  return c;
-}
-
-std::vector<Row> ReadAll(Storage& storage, const std::string& table) {
-  std::vector<Row> rows;
-  auto cursor = storage.Scan(table);
-  Row row;
-  while (cursor->Next(row)) rows.push_back(row);
-  return rows;
-}
+using vantor::testing::Col;
+using vantor::testing::ReadAll;
 
 std::vector<uint8_t> FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -11,18 +11,14 @@
 #include "formats/xls/xls_storage.h"
 #include "tests/support/testdata.h"
 #include "xls_test_support.h"
+#include "tests/support/storage_helpers.h"
 
 namespace vantor::formats::xls {
 namespace {
 
-using namespace testing;
+using vantor::testing::Col;
 
-ColumnInfo Col(const std::string& name, int type) {
-  ColumnInfo c;
-  c.name = name;
-  c.ado_type = type;
-  return c;
-}
+using namespace testing;
 
 // Lines of a reader's dump that belong to one sheet (by index), in order.
 std::vector<std::string> SheetLines(const std::string& dump, int sheet) {

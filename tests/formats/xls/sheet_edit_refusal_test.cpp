@@ -10,33 +10,19 @@
 #include "formats/xls/workbook_file.h"
 #include "formats/xls/xls_storage.h"
 #include "xls_test_support.h"
+#include "tests/support/storage_helpers.h"
 
 namespace vantor::formats::xls {
 namespace {
+
+using vantor::testing::Col;
+using vantor::testing::ReadAll;
 
 using testing::TempDir;
 
 std::vector<uint8_t> FileBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-ColumnInfo Col(const std::string& name, int type) {
-  ColumnInfo c;
-  c.name = name;
-  c.ado_type = type;
-  return c;
-}
-
-std::vector<Row> ReadAll(Storage& storage, const std::string& table, std::vector<int64_t>* ids = nullptr) {
-  std::vector<Row> rows;
-  auto cursor = storage.Scan(table);
-  Row row;
-  while (cursor->Next(row)) {
-    rows.push_back(row);
-    if (ids) ids->push_back(cursor->RowId());
-  }
-  return rows;
 }
 
 RawRecord Range(uint16_t id, uint16_t first_row, uint16_t last_row, uint16_t first_col, uint16_t last_col) {

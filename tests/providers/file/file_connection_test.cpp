@@ -10,22 +10,15 @@
 #include "providers/file/file_provider.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/testdata.h"
+#include "tests/support/storage_helpers.h"
 
 namespace vantor::providers::file {
 namespace {
 
+using vantor::testing::Col;
+
 using namespace formats;
 using vantor::testing::TempDir;
-
-ColumnInfo Col(const std::string& name, int type, int size = 0, int precision = 0, int scale = 0) {
-  ColumnInfo c;
-  c.name = name;
-  c.ado_type = type;
-  c.defined_size = size;
-  c.precision = precision;
-  c.numeric_scale = scale;
-  return c;
-}
 
 std::string FoxString(const std::string& dir) {
   return "Provider=MSDASQL.1;Persist Security Info=False;Extended Properties=\"DSN=Visual FoxPro Database;UID=;"
